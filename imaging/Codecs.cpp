@@ -1,0 +1,335 @@
+#include "Codecs.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+// clang-format off
+#include <jpeglib.h>
+#include <jerror.h>
+#include <png.h>
+// clang-format on
+
+namespace {
+
+// Decoded pictures above this many pixels are refused before anything is allocated: no photo
+// of a real camera comes near it, and a forged header must not make us allocate gigabytes.
+constexpr int64_t kMaxDecodedPixels = int64_t(1) << 28;
+
+std::runtime_error FileError(const QString& path, const QString& what) {
+  return std::runtime_error(
+      QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), what).toStdString());
+}
+
+// libjpeg's default error handler ends the process. This one keeps the library's message and
+// jumps back to the guarded call, which releases the objects and throws.
+struct JpegErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+void JpegErrorExit(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, err->message);
+  std::longjmp(err->jump, 1);
+}
+
+// A file that ends early is only a warning to libjpeg (it pads with gray); for us it is a
+// broken photo. Other warnings (extraneous bytes and the like) are harmless in camera files.
+void JpegEmitMessage(j_common_ptr cinfo, int level) {
+  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) JpegErrorExit(cinfo);
+}
+
+void InstallErrorManager(jpeg_decompress_struct& cinfo, JpegErrorManager& err) {
+  cinfo.err = jpeg_std_error(&err.pub);
+  err.pub.error_exit = JpegErrorExit;
+  err.pub.emit_message = JpegEmitMessage;
+  err.message[0] = 0;
+}
+
+// Runs `step` with the jump target set. The step must only hold trivially destructible locals:
+// a jump out of it skips destructors.
+template <typename Step>
+bool Guarded(JpegErrorManager& err, Step&& step) {
+  if (setjmp(err.jump)) return false;
+  step();
+  return true;
+}
+
+// Owns a decompressor for the length of one decode.
+struct Decompressor {
+  jpeg_decompress_struct cinfo{};
+  JpegErrorManager err{};
+  Decompressor() {
+    InstallErrorManager(cinfo, err);
+    jpeg_create_decompress(&cinfo);
+  }
+  ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
+};
+
+[[noreturn]] void ThrowJpegError(const QString& name, const JpegErrorManager& err) {
+  throw FileError(name, QStringLiteral("not a readable JPEG picture (%1)")
+                            .arg(QString::fromLocal8Bit(err.message)));
+}
+
+void StartDecode(Decompressor& d, const QByteArray& data, const QString& name) {
+  if (data.isEmpty()) throw FileError(name, QStringLiteral("the file is empty"));
+  jpeg_decompress_struct* c = &d.cinfo;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
+  const auto size = static_cast<unsigned long>(data.size());
+  if (!Guarded(d.err, [c, bytes, size] {
+        jpeg_mem_src(c, bytes, size);
+        jpeg_read_header(c, TRUE);
+      }))
+    ThrowJpegError(name, d.err);
+}
+
+void CheckDecodedSize(const Decompressor& d, const QString& name) {
+  const int64_t pixels = int64_t(d.cinfo.output_width) * d.cinfo.output_height;
+  if (pixels <= 0 || pixels > kMaxDecodedPixels)
+    throw FileError(name, QStringLiteral("the picture is too large (%1 x %2 pixels)")
+                              .arg(d.cinfo.output_width)
+                              .arg(d.cinfo.output_height));
+}
+
+// Reads every scanline; the picture's top row goes to the image's last memory row.
+// `convert`, when set, turns one decoded row in `scratch` into the image row.
+void ReadRows(Decompressor& d, TFastDIB& image, const QString& name, unsigned char* scratch,
+              void (*convert)(const unsigned char*, uint8_t*, int32_t, bool)) {
+  jpeg_decompress_struct* c = &d.cinfo;
+  uint8_t** rows = image.Scanlines.data();
+  const int32_t h = image.AbsHeight;
+  const int32_t w = image.Width();
+  const bool inverted = c->saw_Adobe_marker;
+  if (!Guarded(d.err, [c, rows, h, w, scratch, convert, inverted] {
+        while (c->output_scanline < c->output_height) {
+          const int32_t r = static_cast<int32_t>(c->output_scanline);
+          if (convert) {
+            JSAMPROW row = scratch;
+            jpeg_read_scanlines(c, &row, 1);
+            convert(scratch, rows[h - 1 - r], w, inverted);
+          } else {
+            // Hand several rows at once: the decoder fills up to rec_outbuf_height per call.
+            JSAMPROW batch[16];
+            int32_t n = 0;
+            while (n < 16 && r + n < h) {
+              batch[n] = rows[h - 1 - (r + n)];
+              ++n;
+            }
+            jpeg_read_scanlines(c, batch, static_cast<JDIMENSION>(n));
+          }
+        }
+        jpeg_finish_decompress(c);
+      }))
+    ThrowJpegError(name, d.err);
+}
+
+void CmykRowToBgr(const unsigned char* src, uint8_t* dst, int32_t w, bool inverted) {
+  // Adobe writes CMYK inverted (255 = no ink); others store ink amounts.
+  for (int32_t x = 0; x < w; ++x, src += 4, dst += 3) {
+    int c = src[0], m = src[1], y = src[2], k = src[3];
+    if (!inverted) {
+      c = 255 - c;
+      m = 255 - m;
+      y = 255 - y;
+      k = 255 - k;
+    }
+    dst[0] = static_cast<uint8_t>((y * k + 127) / 255);
+    dst[1] = static_cast<uint8_t>((m * k + 127) / 255);
+    dst[2] = static_cast<uint8_t>((c * k + 127) / 255);
+  }
+}
+
+void FillIdentityGrayTable(TFastDIB& image) {
+  for (int i = 0; i < 256; ++i) {
+    const auto v = static_cast<uint8_t>(i);
+    image.Colors[i] = PaletteEntry{v, v, v, 0};
+  }
+  image.UpdateSurfacePalette();
+}
+
+std::unique_ptr<TFastDIB> DecodeStarted(Decompressor& d, const QString& name, bool asColor,
+                                        bool fastIdct, int denominator) {
+  jpeg_decompress_struct* c = &d.cinfo;
+  const bool cmyk = c->jpeg_color_space == JCS_CMYK || c->jpeg_color_space == JCS_YCCK;
+  const bool gray = c->jpeg_color_space == JCS_GRAYSCALE;
+  if (cmyk) {
+    c->out_color_space = JCS_CMYK;
+  } else if (gray && !asColor) {
+    c->out_color_space = JCS_GRAYSCALE;
+  } else {
+    c->out_color_space = JCS_EXT_BGR;  // straight into the image's pixel order
+  }
+  c->scale_num = 1;
+  c->scale_denom = static_cast<unsigned>(denominator);
+  c->dct_method = fastIdct ? JDCT_IFAST : JDCT_ISLOW;
+  if (!Guarded(d.err, [c] { jpeg_calc_output_dimensions(c); })) ThrowJpegError(name, d.err);
+  CheckDecodedSize(d, name);
+  const int depth = (gray && !asColor) ? 8 : 24;
+  auto image = std::make_unique<TFastDIB>(static_cast<int32_t>(c->output_width), depth,
+                                          static_cast<int32_t>(c->output_height));
+  if (depth == 8) FillIdentityGrayTable(*image);
+  std::vector<unsigned char> scratch;
+  if (cmyk) scratch.resize(static_cast<size_t>(c->output_width) * 4);
+  if (!Guarded(d.err, [c] { jpeg_start_decompress(c); })) ThrowJpegError(name, d.err);
+  ReadRows(d, *image, name, cmyk ? scratch.data() : nullptr, cmyk ? CmykRowToBgr : nullptr);
+  return image;
+}
+
+}  // namespace
+
+QByteArray ReadWholeFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) throw FileError(path, file.errorString());
+  QByteArray data = file.readAll();
+  if (file.error() != QFileDevice::NoError) throw FileError(path, file.errorString());
+  return data;
+}
+
+JpegHeader ReadJpegHeader(const QString& path) {
+  const QByteArray data = ReadWholeFile(path);
+  Decompressor d;
+  StartDecode(d, data, path);
+  return JpegHeader{static_cast<int32_t>(d.cinfo.image_width),
+                    static_cast<int32_t>(d.cinfo.image_height), d.cinfo.num_components};
+}
+
+std::unique_ptr<TFastDIB> DecodeJpegAsColor(
+    const QString& path, const std::function<int(int32_t, int32_t)>& chooseDenominator,
+    bool fastIdct) {
+  const QByteArray data = ReadWholeFile(path);
+  Decompressor d;
+  StartDecode(d, data, path);
+  const int denominator = chooseDenominator(static_cast<int32_t>(d.cinfo.image_width),
+                                            static_cast<int32_t>(d.cinfo.image_height));
+  return DecodeStarted(d, path, true, fastIdct, denominator);
+}
+
+std::unique_ptr<TFastDIB> DecodeJpegData(const QByteArray& data, const QString& name) {
+  Decompressor d;
+  StartDecode(d, data, name);
+  return DecodeStarted(d, name, false, false, 1);
+}
+
+std::unique_ptr<TFastDIB> TFastDIB::LoadFromJpegFile(const QString& path) {
+  return DecodeJpegData(ReadWholeFile(path), path);
+}
+
+QByteArray EncodeJpeg(const TFastDIB& image, int quality) {
+  if (image.IsEmpty() || image.BitCount() != 24)
+    throw std::runtime_error("Only a non-empty 24-bit picture can be saved as JPEG");
+  jpeg_compress_struct cinfo{};
+  JpegErrorManager err{};
+  cinfo.err = jpeg_std_error(&err.pub);
+  err.pub.error_exit = JpegErrorExit;
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_compress_struct* c = &cinfo;
+  uint8_t* const* rows = image.Scanlines.data();
+  const int32_t w = image.Width(), h = image.AbsHeight;
+  const bool ok = Guarded(err, [c, rows, w, h, quality, &buffer, &size] {
+    jpeg_mem_dest(c, &buffer, &size);
+    c->image_width = static_cast<JDIMENSION>(w);
+    c->image_height = static_cast<JDIMENSION>(h);
+    c->input_components = 3;
+    c->in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(c);
+    jpeg_set_quality(c, quality, TRUE);
+    jpeg_start_compress(c, TRUE);
+    while (c->next_scanline < c->image_height) {
+      JSAMPROW batch[16];
+      JDIMENSION n = 0;
+      while (n < 16 && c->next_scanline + n < c->image_height) {
+        batch[n] = rows[h - 1 - static_cast<int32_t>(c->next_scanline + n)];
+        ++n;
+      }
+      jpeg_write_scanlines(c, batch, n);
+    }
+    jpeg_finish_compress(c);
+  });
+  jpeg_destroy_compress(&cinfo);
+  QByteArray out;
+  if (ok) out = QByteArray(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
+  std::free(buffer);
+  if (!ok) throw std::runtime_error(std::string("JPEG encoder: ") + err.message);
+  return out;
+}
+
+namespace {
+
+struct PngWriteState {
+  QByteArray* out;
+  char message[256];
+};
+
+void PngWrite(png_structp png, png_bytep data, png_size_t length) {
+  auto* state = static_cast<PngWriteState*>(png_get_io_ptr(png));
+  state->out->append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(length));
+}
+void PngFlush(png_structp) {}
+void PngError(png_structp png, png_const_charp message) {
+  auto* state = static_cast<PngWriteState*>(png_get_error_ptr(png));
+  std::snprintf(state->message, sizeof state->message, "%s", message);
+  png_longjmp(png, 1);
+}
+void PngWarning(png_structp, png_const_charp) {}
+
+}  // namespace
+
+QByteArray EncodePng(const TFastDIB& image) {
+  if (image.IsEmpty() || image.BitCount() != 24)
+    throw std::runtime_error("Only a non-empty 24-bit picture can be saved as PNG");
+  QByteArray out;
+  PngWriteState state{&out, {0}};
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
+  if (!png) throw std::bad_alloc();
+  png_infop info = png_create_info_struct(png);
+  if (!info) {
+    png_destroy_write_struct(&png, nullptr);
+    throw std::bad_alloc();
+  }
+  uint8_t* const* rows = image.Scanlines.data();
+  const int32_t w = image.Width(), h = image.AbsHeight;
+  volatile bool ok = false;
+  if (setjmp(png_jmpbuf(png)) == 0) {
+    png_set_write_fn(png, &state, PngWrite, PngFlush);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, 6);
+    png_write_info(png, info);
+    png_set_bgr(png);  // our pixels are blue, green, red
+    for (int32_t r = 0; r < h; ++r) png_write_row(png, rows[h - 1 - r]);
+    png_write_end(png, info);
+    ok = true;
+  }
+  png_destroy_write_struct(&png, &info);
+  if (!ok) throw std::runtime_error(std::string("PNG encoder: ") + state.message);
+  return out;
+}
+
+void WriteFileSafely(const QString& path, const QByteArray& data) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) throw FileError(path, file.errorString());
+  if (file.write(data) != data.size()) {
+    const QString why = file.errorString();
+    file.cancelWriting();
+    throw FileError(path, why);
+  }
+  if (!file.commit()) throw FileError(path, file.errorString());
+}
+
+void SaveJpegFile(const TFastDIB& image, const QString& path, int quality) {
+  WriteFileSafely(path, EncodeJpeg(image, quality));
+}
+
+void SavePngFile(const TFastDIB& image, const QString& path) {
+  WriteFileSafely(path, EncodePng(image));
+}

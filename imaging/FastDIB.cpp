@@ -1,0 +1,124 @@
+#include "FastDIB.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+TBitmapSection::TBitmapSection(const TBitmapInfo& info) : Info(info) {
+  const TBitmapInfoHeader& h = info.Header;
+  Stride = RowStride(h.Width, h.BitCount);
+  const int64_t rows = h.Height < 0 ? -static_cast<int64_t>(h.Height) : h.Height;
+  const size_t bytes = static_cast<size_t>(rows) * static_cast<size_t>(Stride);
+  // calloc: a fresh block is all zero (black at 24 bits, index 0 at 8 bits).
+  Bits = static_cast<uint8_t*>(std::calloc(bytes ? bytes : 1, 1));
+  if (!Bits) throw std::bad_alloc();
+  Info.Header.SizeImage = static_cast<uint32_t>(bytes);
+}
+
+TBitmapSection::~TBitmapSection() { std::free(Bits); }
+
+TFastDIB::TFastDIB() { Colors = Header.Colors; }
+
+TFastDIB::TFastDIB(int32_t width, int32_t depth, int32_t height) : TFastDIB() {
+  SetSize(width, height, depth);
+}
+
+TFastDIB::~TFastDIB() { ReleasePixels(); }
+
+void TFastDIB::ReleasePixels() {
+  if (OwnsSurface) delete Surface;
+  Surface = nullptr;
+  OwnsSurface = false;
+  if (OwnsBitmap) delete BitmapHandle;
+  BitmapHandle = nullptr;
+  OwnsBitmap = false;
+  Bits = nullptr;
+}
+
+void TFastDIB::FillScanlines(int32_t rows) {
+  Scanlines.assign(static_cast<size_t>(rows), nullptr);
+  for (int32_t i = 0; i < rows; ++i) Scanlines[i] = Bits + static_cast<ptrdiff_t>(i) * Stride;
+}
+
+void TFastDIB::SetSize(int32_t width, int32_t height, int32_t depth) {
+  TBitmapInfoHeader& h = Header.Header;
+  if (Surface && width == h.Width && height == h.Height && depth == h.BitCount) return;
+  h.Width = width;
+  h.Height = height;
+  h.BitCount = static_cast<uint16_t>(depth);
+  h.Compression = 0;
+  AbsHeight = height < 0 ? -height : height;
+  Stride = RowStride(width, depth);
+  Gap = Stride - RowBytesUsed(width, depth);
+  h.SizeImage = static_cast<uint32_t>(static_cast<int64_t>(AbsHeight) * Stride);
+  ReleasePixels();
+  auto section = std::make_unique<TBitmapSection>(Header);
+  Colors = Header.Colors;
+  BitmapHandle = section.release();
+  Bits = BitmapHandle->Bits;
+  OwnsBitmap = true;
+  Surface = new TSurface(*this);
+  OwnsSurface = true;
+  OwnsBits = false;
+  FillScanlines(AbsHeight);
+}
+
+void TFastDIB::LoadFromBitmapHandle(TBitmapHandle handle) {
+  const TBitmapInfoHeader& src = handle->Info.Header;
+  SetSize(src.Width, src.Height, src.BitCount);
+  std::memcpy(Bits, handle->Bits, static_cast<size_t>(AbsHeight) * Stride);
+  if (src.BitCount <= 8) {
+    std::memcpy(Header.Colors, handle->Info.Colors, sizeof(Header.Colors));
+    UpdateSurfacePalette();
+  }
+}
+
+void TFastDIB::AttachRegion(const TFastDIB& source, int32_t x, int32_t y, int32_t width,
+                            int32_t height) {
+  if (!source.Bits || x >= source.Width() || y >= source.AbsHeight) return;
+  // The memory row of the rectangle's lowest row, from the unclipped height.
+  if (source.Height() > 0) y = source.AbsHeight - height - y;
+  if (x < 0) {
+    width += x;
+    x = 0;
+  }
+  if (y < 0) {
+    height += y;
+    y = 0;
+  }
+  if (x + width >= source.Width()) width = source.Width() - x;
+  if (y + height >= source.AbsHeight) height = source.AbsHeight - y;
+  if (width <= 0 || height <= 0) return;
+
+  int32_t offset = 0;
+  switch (source.BitCount()) {
+    case 1: offset = x / 8; break;
+    case 4: offset = x / 2; break;
+    case 8: offset = x; break;
+    case 16: offset = 2 * x; break;
+    case 24: offset = 3 * x; break;
+    case 32: offset = 4 * x; break;
+    default: return;
+  }
+  TBitmapInfoHeader& h = Header.Header;
+  h.Width = width;
+  h.Height = height;
+  h.BitCount = source.Header.Header.BitCount;
+  h.Compression = 0;
+  h.SizeImage = 0;
+  AbsHeight = height;
+  Stride = source.Stride;
+  Gap = source.Stride - RowBytesUsed(width, h.BitCount);
+  Bits = source.Scanlines[y] + offset;
+  Colors = source.Colors;
+  Surface = source.Surface;
+  BitmapHandle = source.BitmapHandle;
+  OwnsSurface = false;
+  OwnsBitmap = false;
+  FillScanlines(height);
+}
+
+void TFastDIB::UpdateSurfacePalette() {
+  // The surface reads Colors whenever it draws, so there is nothing to hand over; the call stays
+  // so that every palette change has one place to notify.
+}
