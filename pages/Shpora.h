@@ -15,6 +15,10 @@ class QPainter;
 
 constexpr int32_t kFrameWidth = 420;
 constexpr int32_t kFrameHeight = 594;
+// The working JPEG is at most this many pixels on its longer side.
+constexpr int32_t kWorkLongSide = 1500;
+// JPEG quality of working copies and JPEG exports.
+constexpr int kJpegQuality = 90;
 
 // The eight parameters, in the order the document file stores them.
 class TShporaData {
@@ -61,6 +65,10 @@ class TShpora : public TShporaData {
 
   // The first prefix + n + suffix, n = 0 .. 99999, naming no existing file; empty if none is free.
   static QString FindFreeFileName(const QString& prefix, const QString& suffix);
+
+  // The import's decoding scale for a photo of width x height: 1, 2, 4 or 8 by the ratio of its
+  // longer side to 1500 (below 1.5, below 3, below 6, from 6 on).
+  static int ImportScaleDenominator(int32_t width, int32_t height);
 
   ~TShpora();  // drops the pictures and deletes WorkFile (a failed delete is ignored)
 

@@ -1,0 +1,135 @@
+// The photocopy filter: a colour photo of a page under uneven light becomes black writing on
+// white paper. Each pixel is measured against the brightest paper around it (the background),
+// near-paper values go to white, near-ink values to black, and a gamma curve sets the mid-tones.
+#include "PhotocopyFilter.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include "Shpora.h"
+
+namespace {
+
+constexpr int kWhiteAbove = 230;  // normalised values above this are paper
+constexpr int kBlackBelow = 20;   // and below this ink
+
+// Round to nearest, exact halves to the even neighbour, whatever the FPU's rounding mode.
+double RoundHalfEven(double q) {
+  const double f = std::floor(q);
+  const double rest = q - f;  // exact for the magnitudes used here
+  if (rest > 0.5) return f + 1;
+  if (rest < 0.5) return f;
+  return std::fmod(f, 2.0) == 0 ? f : f + 1;
+}
+
+uint8_t NormalisedValue(int v, int b) {
+  const int k = (3 * b) / 10;  // the black point: 30 per cent of the local background
+  if (b - k == 0) return 255;
+  // Numerator and denominator are small integers, so their double quotient is never within
+  // rounding distance of a half unless it is one: rounding it gives the exact rational result.
+  const double r = RoundHalfEven(static_cast<double>((v - k) * 255) / static_cast<double>(b - k));
+  if (r > kWhiteAbove) return 255;
+  if (r < kBlackBelow) return 0;
+  return static_cast<uint8_t>(r);
+}
+
+}  // namespace
+
+const uint8_t* NormalisationTable() {
+  // 64 KB, built once on first use (thread-safe static initialisation); every later filter
+  // call replaces its 1.7 million divisions by lookups.
+  static const std::array<uint8_t, 256 * 256> table = [] {
+    std::array<uint8_t, 256 * 256> t{};
+    for (int b = 0; b < 256; ++b)
+      for (int v = 0; v < 256; ++v) t[b * 256 + v] = NormalisedValue(v, b);
+    return t;
+  }();
+  return table.data();
+}
+
+void TileMaxima(const TFastDIB& gray, TFastDIB& background, int blockSize) {
+  const int32_t w = gray.Width();
+  const int32_t h = gray.AbsHeight;
+  if (w <= 0 || h <= 0 || background.Width() != w || background.AbsHeight != h) return;
+  const int32_t side = std::max(blockSize, 1);
+  if (side == 1) {
+    for (int32_t y = 0; y < h; ++y) std::memcpy(background.Scanlines[y], gray.Scanlines[y], w);
+    return;
+  }
+  const int32_t tiles = static_cast<int32_t>((int64_t(w) + side - 1) / side);
+  std::vector<uint8_t> maxima(static_cast<size_t>(tiles));
+  for (int32_t y0 = 0; y0 < h; y0 += side) {
+    const int32_t y1 = static_cast<int32_t>(std::min<int64_t>(int64_t(y0) + side, h));
+    std::fill(maxima.begin(), maxima.end(), 0);
+    // Each row of the band updates the maxima of all its tiles: one pass over gray.
+    for (int32_t y = y0; y < y1; ++y) {
+      const uint8_t* g = gray.Scanlines[y];
+      int32_t x = 0;
+      for (int32_t t = 0; t < tiles; ++t) {
+        const int32_t end = static_cast<int32_t>(std::min<int64_t>(int64_t(x) + side, w));
+        uint8_t m = maxima[t];
+        for (; x < end; ++x) m = std::max(m, g[x]);
+        maxima[t] = m;
+      }
+    }
+    for (int32_t y = y0; y < y1; ++y) {
+      uint8_t* b = background.Scanlines[y];
+      int32_t x = 0;
+      for (int32_t t = 0; t < tiles; ++t) {
+        const int32_t end = static_cast<int32_t>(std::min<int64_t>(int64_t(x) + side, w));
+        std::memset(b + x, maxima[t], static_cast<size_t>(end - x));
+        x = end;
+      }
+    }
+    if (y1 == h) break;
+  }
+}
+
+void Normalise(const TFastDIB& gray, TFastDIB& background) {
+  const int32_t w = gray.Width();
+  const int32_t h = gray.AbsHeight;
+  if (w <= 0 || h <= 0 || background.Width() != w || background.AbsHeight != h) return;
+  const uint8_t* table = NormalisationTable();
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t* g = gray.Scanlines[y];
+    uint8_t* b = background.Scanlines[y];
+    for (int32_t x = 0; x < w; ++x) b[x] = table[(static_cast<unsigned>(b[x]) << 8) | g[x]];
+  }
+}
+
+void TShpora::PhotocopyFilter(TFastDIB& picture) const {
+  if (picture.IsEmpty()) return;
+  if (picture.BitCount() != 24)
+    throw std::runtime_error("The photocopy filter needs a 24-bit colour picture.");
+  const int32_t w = picture.Width();
+  const int32_t h = picture.AbsHeight;
+  const int32_t longer = std::max(w, h);
+
+  // A block as large as the picture makes one tile, so the background is uniform and stays so
+  // through every smoothing pass: larger blocks (only a damaged document holds them) give the
+  // same picture, and the passes can be skipped.
+  const int64_t block = int64_t(std::max(Brightness, 0)) + 1;
+  const bool wholePicture = block >= longer;
+  const int32_t blockSize = wholePicture ? longer : static_cast<int32_t>(block);
+  const int32_t k = std::clamp(Contrast, -9, 9);
+  const double gamma = 1.0 - k / 10.0;
+
+  TFastDIB gray;
+  picture.ConvertToGray(gray);
+  TFastDIB background(w, 8, picture.Height());
+  const BgrPixel blackToWhite[2] = {{0, 0, 0}, {255, 255, 255}};
+  background.FillPaletteGradient(0, 255, blackToWhite, 2);
+
+  TileMaxima(gray, background, blockSize);
+  if (!wholePicture)
+    for (int32_t d = 1; d <= blockSize; ++d) background.SmoothPass(d);
+  Normalise(gray, background);
+  // The gamma curve goes into Background's colour table, so the conversion back to 24 bits
+  // applies gray ramp and gamma in one lookup per pixel.
+  background.ApplyGamma(gamma, gamma, gamma);
+  background.ConvertInto(picture);
+}

@@ -1,0 +1,181 @@
+// From the working JPEG and the eight parameters to what the user sees: the processed full
+// picture, the 420 x 594 preview, a drawn sheet cell and an exported page.
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "Codecs.h"
+#include "Shpora.h"
+
+namespace {
+
+// Pages above this many pixels are refused before anything is allocated; only a damaged
+// document's crop edges can ask for one.
+constexpr int64_t kMaxPagePixels = int64_t(1) << 28;
+
+int32_t ClampToInt32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+// A colour amount of 10 per editor step. Outside -255..255 the tone tables depend on the amount
+// only through min(a, 255) above and a modulo 256 below, so huge values from a damaged document
+// are folded into that range instead of overflowing.
+int ToneAmount(int32_t value) {
+  const int64_t a = int64_t(value) * 10;
+  if (a > 255) return 255;
+  if (a >= 0) return static_cast<int>(a);
+  return static_cast<int>(-1 - ((-1 - a) % 256));  // -256..-1, same residue
+}
+
+// The angle and the size of the turned picture for a rotation code; false for no turn.
+bool RotationStep(int32_t rotation, int32_t w, int32_t h, double& angle, int32_t& tw,
+                  int32_t& th) {
+  switch (rotation) {
+    case 1: angle = 90; tw = h; th = w; return true;
+    case 2: angle = -90; tw = h; th = w; return true;
+    case 3: angle = 180; tw = w; th = h; return true;
+    default: return false;
+  }
+}
+
+// A picture of another depth than 24 bits (a grayscale working JPEG written by another program
+// into a document) is brought to colour before processing: every later step works on 24 bits.
+std::unique_ptr<TFastDIB> AsColour(std::unique_ptr<TFastDIB> picture) {
+  if (picture->BitCount() == 24) return picture;
+  auto colour = std::make_unique<TFastDIB>(picture->Width(), 24, picture->Height());
+  picture->ConvertInto(*colour);
+  return colour;
+}
+
+QString Shown(const QString& path) { return QDir::toNativeSeparators(path); }
+
+}  // namespace
+
+TCropRect TShpora::MapCrop(int32_t width, int32_t height) const {
+  // Products first, then a truncating division; in 64 bits so that edges out of any sane range
+  // cannot overflow. Width and height come from the differences, not from two mapped edges.
+  TCropRect r;
+  r.X0 = ClampToInt32(int64_t(width) * CropLeft / kFrameWidth);
+  r.Y0 = ClampToInt32(int64_t(height) * CropTop / kFrameHeight);
+  r.W = ClampToInt32((int64_t(CropRight) - CropLeft) * width / kFrameWidth);
+  r.H = ClampToInt32((int64_t(CropBottom) - CropTop) * height / kFrameHeight);
+  return r;
+}
+
+void TShpora::Process(std::unique_ptr<TFastDIB> picture, bool keepFull) {
+  DropFullImage();
+  if (!picture || picture->IsEmpty())
+    throw std::runtime_error("The photo holds no picture to process.");
+  picture = AsColour(std::move(picture));
+
+  std::unique_ptr<TFastDIB> full;
+  double angle = 0;
+  int32_t tw = 0, th = 0;
+  if (RotationStep(Rotation, picture->Width(), picture->AbsHeight, angle, tw, th)) {
+    full = std::make_unique<TFastDIB>(tw, 24, th);
+    picture->RotateInto(*full, 65536, angle);
+    picture.reset();
+  } else {
+    full = std::move(picture);
+  }
+
+  if (ImageType != 0) {
+    PhotocopyFilter(*full);
+  } else {
+    const int brightness = ToneAmount(Brightness);
+    const int contrast = ToneAmount(Contrast);
+    full->ApplyBrightness(brightness, brightness, brightness);
+    full->ApplyContrast(contrast, contrast, contrast);
+  }
+
+  // The old preview stays until the new one is complete.
+  auto preview = std::make_unique<TFastDIB>(kFrameWidth, 24, kFrameHeight);
+  full->ResampleInto(*preview, FilterBlackman);
+  Preview = std::move(preview);
+  if (keepFull) FullImage = std::move(full);
+}
+
+void TShpora::Reload(bool keepFull) {
+  if (WorkFile.isEmpty()) throw std::runtime_error("This photo has no working copy to read.");
+  // Decode before touching the record: a missing or damaged file leaves its pictures as they are.
+  std::unique_ptr<TFastDIB> picture;
+  try {
+    picture = TFastDIB::LoadFromJpegFile(WorkFile);
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error(
+        QStringLiteral("The working copy of a photo (%1) cannot be read: %2")
+            .arg(Shown(WorkFile), QString::fromStdString(e.what()))
+            .toStdString());
+  }
+  Process(std::move(picture), keepFull);
+}
+
+void TShpora::DrawCell(QPainter& surface, int x, int y, int width, int height, bool useFull,
+                       bool crop) {
+  TFastDIB* source = nullptr;
+  if (useFull) {
+    if (!FullImage) Reload(true);
+    source = FullImage.get();
+  } else {
+    if (!Preview) Reload(false);
+    source = Preview.get();
+  }
+  if (width <= 0 || height <= 0) return;
+
+  TCropRect r{0, 0, source->Width(), source->AbsHeight};
+  if (crop) r = MapCrop(source->Width(), source->AbsHeight);
+
+  TFastDIB cell(width, 24, height);
+  // A crop that maps to nothing leaves the view empty and the cell black.
+  if (r.W > 0 && r.H > 0) {
+    TFastDIB view;
+    view.AttachRegion(*source, r.X0, r.Y0, r.W, r.H);
+    if (!view.IsEmpty()) view.ResampleInto(cell, FilterBox);
+  }
+  cell.DrawTo(surface, x, y);
+}
+
+void TShpora::ExportPage(const QString& fileName, bool asPng, int width, int height) {
+  if (!FullImage) Reload(true);
+  const TCropRect r = MapCrop(FullImage->Width(), FullImage->AbsHeight);
+  if (r.W <= 0 || r.H <= 0)
+    throw std::runtime_error(
+        QStringLiteral("Cannot export %1: the photo's crop edges leave nothing of the page.")
+            .arg(Shown(fileName))
+            .toStdString());
+
+  const bool ownSize = width <= 0 || height <= 0;
+  const int32_t pw = ownSize ? r.W : width;
+  const int32_t ph = ownSize ? r.H : height;
+  if (int64_t(pw) * ph > kMaxPagePixels)
+    throw std::runtime_error(QStringLiteral("Cannot export %1: the page would be too large "
+                                            "(%2 x %3 pixels).")
+                                 .arg(Shown(fileName))
+                                 .arg(pw)
+                                 .arg(ph)
+                                 .toStdString());
+
+  auto page = std::make_unique<TFastDIB>(pw, 24, ph);
+  if (ownSize) {
+    page->CopyRectFrom(*FullImage, 0, 0, r.X0, r.Y0, r.W, r.H);
+  } else {
+    TFastDIB view;
+    view.AttachRegion(*FullImage, r.X0, r.Y0, r.W, r.H);
+    if (!view.IsEmpty()) view.ResampleInto(*page, FilterBox);
+  }
+  page->DrawTextLine(0, page->AbsHeight - 20, ExportCaption());
+
+  // Both writers go through a temporary file and a rename: a failure leaves whatever was under
+  // the name before, and the record keeps FullImage.
+  if (asPng)
+    SavePngFile(*page, fileName);
+  else
+    SaveJpegFile(*page, fileName, kJpegQuality);
+  page.reset();
+  DropFullImage();
+}
