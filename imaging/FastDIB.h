@@ -17,6 +17,7 @@
 
 #include <QString>
 
+class QImage;
 class QPainter;
 
 struct BgrPixel {
@@ -98,6 +99,11 @@ enum ResampleFilter : int {
   FilterBlackman = 15,
 };
 
+// The kernel of `filter` at x, evaluated in extended precision and rounded to double, and its
+// support radius (0 for numbers outside 0..15). ResampleInto builds its weights from these.
+double ResampleKernelValue(int filter, double x);
+double ResampleKernelSupport(int filter);
+
 // Bytes from one row to the next: the row's bits rounded up to a multiple of 32, in bytes.
 constexpr int32_t RowStride(int32_t width, int32_t bitCount) {
   return static_cast<int32_t>(((static_cast<int64_t>(width) * bitCount + 31) / 32) * 4);
@@ -170,7 +176,8 @@ class TFastDIB {
   // pixel format: same depth is a byte copy; 8 to 24 bits looks each index up in Colors.
   void ConvertInto(TFastDIB& target) const;
 
-  // --- Resampling (target created by the caller; depths must match) ---
+  // --- Resampling (target created by the caller; a source of another depth than the target
+  // throws std::runtime_error, since it would be read outside its rows) ---
   // Bilinear resize in 16.16 fixed point; variants 8, 16, 24, 32 bits by the target's depth.
   void QuickResizeInto(TFastDIB& target) const;
   // Separable two-pass resample with kernel `filter` (0..15; others do nothing).
@@ -207,3 +214,8 @@ class TFastDIB {
   void ReleasePixels();
   void FillScanlines(int32_t rows);
 };
+
+// An upright copy of the image for Qt: 8 bits as Format_Indexed8 with the colour table, 16 bits
+// as Format_RGB555, 24 bits as Format_BGR888, 32 bits as Format_RGB32. A null image for an empty
+// image or another depth.
+QImage ToQImage(const TFastDIB& image);

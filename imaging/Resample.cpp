@@ -1,1 +1,442 @@
+// QuickResizeInto (bilinear, 16.16 fixed point) and ResampleInto (separable two-pass resample
+// with sixteen kernels and integer weights).
+//
+// Both read the source through its row table and write the target through its own, in memory
+// row order, so a region view works as a source and the two images must share their
+// orientation. The depth of the target selects the variant; every variant is a template
+// instantiated for one pixel layout, so the pixel loops never branch on the depth.
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
 #include "FastDIB.h"
+
+namespace {
+
+// The source must have the pixel layout the target's variant reads: a source of another depth
+// would be read outside its rows.
+void RequireSameDepth(const TFastDIB& source, const TFastDIB& target, const char* what) {
+  if (source.BitCount() == target.BitCount()) return;
+  throw std::runtime_error(QStringLiteral("Cannot %1 a %2-bit image into a %3-bit image.")
+                               .arg(QLatin1String(what))
+                               .arg(source.BitCount())
+                               .arg(target.BitCount())
+                               .toStdString());
+}
+
+bool HasPixels(const TFastDIB& image) {
+  return image.Bits != nullptr && image.Width() > 0 && image.AbsHeight > 0;
+}
+
+// 16-bit pixels are 5-5-5 (blue in the low bits). Each component is widened by a shift with the
+// low bits zero and packed back by dropping them.
+struct TPacked555 {
+  static void Unpack(const uint8_t* p, int32_t* bgr) {
+    const uint32_t v = uint32_t(p[0]) | (uint32_t(p[1]) << 8);
+    bgr[0] = int32_t((v & 0x1F) << 3);
+    bgr[1] = int32_t(((v >> 5) & 0x1F) << 3);
+    bgr[2] = int32_t(((v >> 10) & 0x1F) << 3);
+  }
+  static void Pack(const uint32_t* bgr, uint8_t* p) {
+    const uint32_t v = (bgr[0] >> 3) | ((bgr[1] >> 3) << 5) | ((bgr[2] >> 3) << 10);
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+  }
+};
+
+// ---------------------------------------------------------------------------------------------
+// QuickResizeInto
+
+// Where one target column samples the source: the byte offsets of the two neighbouring source
+// pixels and the 16-bit fraction between them. Built once per call; the same for every row.
+struct TQuickColumn {
+  int32_t Offset0, Offset1;
+  int32_t Fx;
+};
+
+// The first sample sits at the centre of the first target pixel, (step / 2) - 0.5 in 16.16;
+// positions before the first source pixel take that pixel.
+struct TQuickAxisPos {
+  int32_t Index0, Index1, Fraction;
+};
+
+TQuickAxisPos QuickPosition(int64_t pos, int32_t size) {
+  TQuickAxisPos p{0, 0, 0};
+  if (pos >= 0) {
+    p.Index0 = int32_t(pos >> 16);
+    p.Fraction = int32_t(pos & 0xFFFF);
+  }
+  p.Index1 = p.Index0 < size - 1 ? p.Index0 + 1 : p.Index0;
+  return p;
+}
+
+// The four bilinear weights, adding up to 65536. wy0 x fx reaches 65536 x 65535, past 2^31,
+// so the products are taken in 64 bits.
+struct TQuickWeights {
+  uint32_t W00, W01, W10, W11;
+};
+
+inline TQuickWeights QuickWeights(int32_t wy0, int32_t fy, int32_t fx) {
+  const uint32_t w01 = uint32_t((int64_t(wy0) * fx) >> 16);
+  const uint32_t w11 = uint32_t((int64_t(fy) * fx) >> 16);
+  return {uint32_t(wy0) - w01, w01, uint32_t(fy) - w11, w11};
+}
+
+inline uint32_t Blend(const TQuickWeights& w, uint32_t p00, uint32_t p01, uint32_t p10,
+                      uint32_t p11) {
+  return (w.W00 * p00 + w.W01 * p01 + w.W10 * p10 + w.W11 * p11 + 32768) >> 16;
+}
+
+// One target row from source rows r0 and r1, `Channels` bytes per pixel.
+template <int Channels>
+void QuickRowBytes(const uint8_t* r0, const uint8_t* r1, uint8_t* out, const TQuickColumn* cols,
+                   int32_t width, int32_t wy0, int32_t fy) {
+  for (int32_t x = 0; x < width; ++x, out += Channels) {
+    const TQuickColumn& c = cols[x];
+    const TQuickWeights w = QuickWeights(wy0, fy, c.Fx);
+    for (int ch = 0; ch < Channels; ++ch)
+      out[ch] = uint8_t(Blend(w, r0[c.Offset0 + ch], r0[c.Offset1 + ch], r1[c.Offset0 + ch],
+                              r1[c.Offset1 + ch]));
+  }
+}
+
+void QuickRow555(const uint8_t* r0, const uint8_t* r1, uint8_t* out, const TQuickColumn* cols,
+                 int32_t width, int32_t wy0, int32_t fy) {
+  for (int32_t x = 0; x < width; ++x, out += 2) {
+    const TQuickColumn& c = cols[x];
+    const TQuickWeights w = QuickWeights(wy0, fy, c.Fx);
+    int32_t p00[3], p01[3], p10[3], p11[3];
+    TPacked555::Unpack(r0 + c.Offset0, p00);
+    TPacked555::Unpack(r0 + c.Offset1, p01);
+    TPacked555::Unpack(r1 + c.Offset0, p10);
+    TPacked555::Unpack(r1 + c.Offset1, p11);
+    uint32_t v[3];
+    for (int ch = 0; ch < 3; ++ch)
+      v[ch] = Blend(w, uint32_t(p00[ch]), uint32_t(p01[ch]), uint32_t(p10[ch]), uint32_t(p11[ch]));
+    TPacked555::Pack(v, out);
+  }
+}
+
+using TQuickRowFn = void (*)(const uint8_t*, const uint8_t*, uint8_t*, const TQuickColumn*,
+                             int32_t, int32_t, int32_t);
+
+// ---------------------------------------------------------------------------------------------
+// Kernels of ResampleInto
+
+constexpr long double kPi = 3.141592653589793238462643383279502884L;
+
+// The product pi * x is rounded to double before the sine and the division, as the kernel table
+// was defined; the rest stays extended.
+long double Sinc(long double x) {
+  if (x == 0) return 1;
+  const double px = static_cast<double>(kPi * x);
+  return std::sin(static_cast<long double>(px)) / px;
+}
+
+long double KernelExtended(int filter, long double a) {
+  switch (filter) {
+    case FilterNearest:
+      return 1;
+    case FilterBox:
+      return a <= 0.5L ? 1 : 0;
+    case FilterTriangle:
+      return a < 1 ? 1 - a : 0;
+    case FilterHann:
+      return a < 1 ? 0.5L + 0.5L * std::cos(kPi * a) : 0;
+    case FilterHamming:
+      return a < 1 ? 0.54L + 0.46L * std::cos(kPi * a) : 0;
+    case FilterHermite:
+      return a < 1 ? 2 * a * a * a - 3 * a * a + 1 : 0;
+    case FilterBell:
+      if (a < 0.5L) return 0.75L - a * a;
+      if (a < 1.5L) return 0.5L * (a - 1.5L) * (a - 1.5L);
+      return 0;
+    case FilterCatmullRom:
+      if (a < 1) return (3 * a * a * a - 5 * a * a + 2) / 2;
+      if (a < 2) return (-a * a * a + 5 * a * a - 8 * a + 4) / 2;
+      return 0;
+    case FilterBSpline:
+      if (a < 1) return (3 * a * a * a - 6 * a * a + 4) / 6;
+      if (a < 2) return (2 - a) * (2 - a) * (2 - a) / 6;
+      return 0;
+    case FilterSpline16:
+      if (a < 1) return a * a * a - 1.8L * a * a - 0.2L * a + 1;
+      if (a < 2) {
+        const long double b = a - 1;
+        return -b * b * b / 3 + 0.8L * b * b - (7.0L / 15) * b;
+      }
+      return 0;
+    case FilterMitchell:
+      if (a < 1) return (7.0L / 6) * a * a * a - 2 * a * a + 8.0L / 9;
+      if (a < 2) return -(7.0L / 18) * a * a * a + 2 * a * a - (10.0L / 3) * a + 16.0L / 9;
+      return 0;
+    case FilterGaussian:
+      return a < 2 ? std::exp(-2 * a * a) * 0.7978845608028653559L : 0;
+    case FilterSpline36:
+      if (a < 1)
+        return (13.0L / 11) * a * a * a - (453.0L / 209) * a * a - (3.0L / 209) * a + 1;
+      if (a < 2) {
+        const long double b = a - 1;
+        return -(6.0L / 11) * b * b * b + (270.0L / 209) * b * b - (156.0L / 209) * b;
+      }
+      if (a < 3) {
+        const long double t = a - 2;
+        return (1.0L / 11) * t * t * t - (45.0L / 209) * t * t + (26.0L / 209) * t;
+      }
+      return 0;
+    case FilterSinc:
+      return a < 3 ? Sinc(a) : 0;
+    case FilterLanczos3:
+      return a < 3 ? Sinc(a) * Sinc(a / 3) : 0;
+    case FilterBlackman:
+      return a < 3 ? (0.42L + 0.5L * std::cos(kPi * a / 3) + 0.08L * std::cos(2 * kPi * a / 3)) *
+                         Sinc(a)
+                   : 0;
+    default:
+      return 0;
+  }
+}
+
+constexpr double kSupport[16] = {0, 0.5, 1, 1, 1, 1, 1.5, 2, 2, 2, 2, 2, 3, 3, 3, 3};
+
+// ---------------------------------------------------------------------------------------------
+// Contributor tables
+
+// How one target position is computed: its taps are Weights[Offset .. Offset + Count) over the
+// source positions First .. First + Count - 1 (taps outside the source, and zero weights at
+// either end, are left out: they add nothing to the sum). The divisor d is applied as
+// (sum + d / 2) div d, clamped to 0..255, by an exact multiply and shift (see MakeDivision).
+struct TContributor {
+  int32_t First;
+  int32_t Count;
+  int32_t Offset;
+  int32_t Half;  // d >> 1
+  int32_t Max;   // 255 x d: sums at or above it give 255
+  uint32_t Multiplier;
+  uint32_t Shift;
+};
+
+struct TContributors {
+  std::vector<TContributor> Positions;
+  std::vector<int32_t> Weights;
+};
+
+// Division of n by d for 0 <= n <= 255 d as (n x m) >> k with m = ceil(2^k / d) and
+// 2^k >= 256 d^2. With m d = 2^k + e, 0 <= e < d, the error term n e / (d 2^k) stays below 1 / d,
+// which the fractional part of n / d always leaves room for, so the quotient is exact. For
+// d < 2^23 both m < 2^32 and n m < 2^64 hold.
+void MakeDivision(TContributor& c, int32_t divisor) {
+  const uint64_t d = uint64_t(divisor);
+  uint32_t k = 0;
+  while ((uint64_t(1) << k) < 256 * d * d) ++k;
+  c.Multiplier = uint32_t(((uint64_t(1) << k) + d - 1) / d);
+  c.Shift = k;
+  c.Half = divisor >> 1;
+  c.Max = 255 * divisor;
+}
+
+inline uint8_t Finish(int32_t sum, const TContributor& c) {
+  int32_t n = sum + c.Half;
+  // A negative sum truncates toward zero to a value <= 0 and clamps to 0.
+  n = n < 0 ? 0 : n;
+  n = n > c.Max ? c.Max : n;
+  return uint8_t((uint64_t(uint32_t(n)) * c.Multiplier) >> c.Shift);
+}
+
+// Sums beyond this bound (sum of |weights| x 255) would leave 32 bits; it is far beyond any
+// image that fits in memory, but a forged size must not wrap around silently.
+constexpr int64_t kMaxAbsWeightSum = int64_t(1) << 23;
+
+// The contributors of one axis: `dstSize` target positions over `srcSize` source positions.
+TContributors BuildContributors(int32_t srcSize, int32_t dstSize, int filter) {
+  const double scale = double(dstSize) / double(srcSize);
+  const double support = kSupport[filter];
+  const double r = scale >= 1 ? support : support / scale;
+  const double taps = 2 * std::trunc(r) + 1;
+  if (taps > double(1 << 30)) throw std::runtime_error("The image is too large to resample.");
+  const int32_t T = int32_t(taps);
+
+  TContributors table;
+  table.Positions.resize(size_t(dstSize));
+  std::vector<int32_t> run(static_cast<size_t>(T));
+  for (int32_t n = 0; n < dstSize; ++n) {
+    // (n + 0.5) / scale - 0.5, written this way on purpose: the rounding of this expression
+    // decides which source pixel a Box tap takes.
+    const double centre = n / scale - (1 - 1 / scale) * 0.5;
+    const double firstTap = T <= 1 ? std::nearbyint(centre) : std::ceil(centre - r);
+    const int64_t first = int64_t(firstTap);
+    int64_t sum = 0, absSum = 0;
+    int32_t lo = -1, hi = -1;  // first and last non-zero tap, as indices into `run`
+    for (int32_t t = 0; t < T; ++t) {
+      const int64_t j = first + t;
+      int32_t w = 0;
+      if (j >= 0 && j <= srcSize - 1) {
+        const double arg = centre - double(j);
+        const double v = scale >= 1 ? ResampleKernelValue(filter, arg) * 65536
+                                    : ResampleKernelValue(filter, arg * scale) * scale * 65536;
+        w = int32_t(std::nearbyint(v));
+      }
+      run[size_t(t)] = w;
+      if (w != 0) {
+        if (lo < 0) lo = t;
+        hi = t;
+        sum += w;
+        absSum += w < 0 ? -int64_t(w) : w;
+      }
+    }
+    if (absSum >= kMaxAbsWeightSum) throw std::runtime_error("The image is too large to resample.");
+    TContributor& c = table.Positions[size_t(n)];
+    c.Offset = int32_t(table.Weights.size());
+    if (lo >= 0) {
+      c.First = int32_t(first + lo);
+      c.Count = hi - lo + 1;
+      table.Weights.insert(table.Weights.end(), run.begin() + lo, run.begin() + hi + 1);
+    } else {
+      c.First = 0;
+      c.Count = 0;
+    }
+    MakeDivision(c, sum > 0 ? int32_t(sum) : 1);
+  }
+  return table;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Passes of ResampleInto
+
+// One row of the horizontal pass: `Channels` bytes per pixel in and out.
+template <int Channels>
+void HorizontalRow(const uint8_t* src, uint8_t* dst, const TContributors& table) {
+  const int32_t* weights = table.Weights.data();
+  for (const TContributor& c : table.Positions) {
+    const uint8_t* p = src + ptrdiff_t(c.First) * Channels;
+    const int32_t* w = weights + c.Offset;
+    int32_t sum[Channels] = {};
+    for (int32_t t = 0; t < c.Count; ++t, p += Channels)
+      for (int ch = 0; ch < Channels; ++ch) sum[ch] += w[t] * p[ch];
+    for (int ch = 0; ch < Channels; ++ch) dst[ch] = Finish(sum[ch], c);
+    dst += Channels;
+  }
+}
+
+// One target row of the vertical pass: the weighted rows of the intermediate image are summed
+// across the whole row into `acc`, then rounded, so every inner loop runs along memory.
+void VerticalRow(const TFastDIB& inter, const TContributor& c, const int32_t* w, int32_t* acc,
+                 int32_t bytes, uint8_t* dst) {
+  if (c.Count == 0) {
+    std::memset(acc, 0, size_t(bytes) * sizeof(int32_t));
+  } else {
+    const uint8_t* row = inter.Scanlines[size_t(c.First)];
+    const int32_t w0 = w[0];
+    for (int32_t i = 0; i < bytes; ++i) acc[i] = w0 * row[i];
+    for (int32_t t = 1; t < c.Count; ++t) {
+      row = inter.Scanlines[size_t(c.First + t)];
+      const int32_t wt = w[t];
+      for (int32_t i = 0; i < bytes; ++i) acc[i] += wt * row[i];
+    }
+  }
+  for (int32_t i = 0; i < bytes; ++i) dst[i] = Finish(acc[i], c);
+}
+
+void Widen555Row(const uint8_t* src, uint8_t* dst, int32_t width) {
+  int32_t bgr[3];
+  for (int32_t x = 0; x < width; ++x, src += 2, dst += 3) {
+    TPacked555::Unpack(src, bgr);
+    dst[0] = uint8_t(bgr[0]);
+    dst[1] = uint8_t(bgr[1]);
+    dst[2] = uint8_t(bgr[2]);
+  }
+}
+
+void Pack555Row(const uint8_t* src, uint8_t* dst, int32_t width) {
+  uint32_t bgr[3];
+  for (int32_t x = 0; x < width; ++x, src += 3, dst += 2) {
+    bgr[0] = src[0];
+    bgr[1] = src[1];
+    bgr[2] = src[2];
+    TPacked555::Pack(bgr, dst);
+  }
+}
+
+}  // namespace
+
+double ResampleKernelSupport(int filter) {
+  return filter >= 0 && filter <= 15 ? kSupport[filter] : 0;
+}
+
+double ResampleKernelValue(int filter, double x) {
+  return static_cast<double>(KernelExtended(filter, std::fabs(static_cast<long double>(x))));
+}
+
+void TFastDIB::QuickResizeInto(TFastDIB& target) const {
+  if (!HasPixels(*this) || !HasPixels(target)) return;
+  RequireSameDepth(*this, target, "resize");
+  int channels = 0;
+  TQuickRowFn rowFn = nullptr;
+  switch (target.BitCount()) {
+    case 8: channels = 1, rowFn = QuickRowBytes<1>; break;
+    case 16: channels = 2, rowFn = QuickRow555; break;
+    case 24: channels = 3, rowFn = QuickRowBytes<3>; break;
+    case 32: channels = 4, rowFn = QuickRowBytes<4>; break;
+    default: return;
+  }
+  const int32_t sw = Width(), sh = AbsHeight, dw = target.Width(), dh = target.AbsHeight;
+  // 64-bit positions: the same values as 16.16 in 32 bits for every size that fits there, and
+  // no wrap-around for the sizes that do not.
+  const int64_t xstep = (int64_t(sw) << 16) / dw;
+  const int64_t ystep = (int64_t(sh) << 16) / dh;
+
+  std::vector<TQuickColumn> cols(static_cast<size_t>(dw));
+  int64_t x = (xstep >> 1) - 32768;
+  for (int32_t n = 0; n < dw; ++n, x += xstep) {
+    const TQuickAxisPos p = QuickPosition(x, sw);
+    cols[size_t(n)] = {p.Index0 * channels, p.Index1 * channels, p.Fraction};
+  }
+
+  int64_t y = (ystep >> 1) - 32768;
+  for (int32_t row = 0; row < dh; ++row, y += ystep) {
+    const TQuickAxisPos p = QuickPosition(y, sh);
+    const int32_t fy = p.Fraction;
+    rowFn(Scanlines[size_t(p.Index0)], Scanlines[size_t(p.Index1)], target.Scanlines[size_t(row)],
+          cols.data(), dw, 65536 - fy, fy);
+  }
+}
+
+void TFastDIB::ResampleInto(TFastDIB& target, int filter) const {
+  if (!HasPixels(*this) || !HasPixels(target) || filter < 0 || filter > 15) return;
+  RequireSameDepth(*this, target, "resample");
+  const int32_t depth = target.BitCount();
+  if (depth != 8 && depth != 16 && depth != 24 && depth != 32) return;
+  // The 16-bit variant filters widened 24-bit pixels.
+  const int32_t interDepth = depth == 16 ? 24 : depth;
+  const int32_t channels = interDepth / 8;
+  const int32_t sw = Width(), dw = target.Width();
+
+  // Rows are taken in memory order; with the orientation both images share, absolute heights
+  // give the same scale as the signed ones.
+  const TContributors horizontal = BuildContributors(sw, dw, filter);
+  const TContributors vertical = BuildContributors(AbsHeight, target.AbsHeight, filter);
+  TFastDIB inter(dw, interDepth, Height());
+
+  std::vector<uint8_t> wideRow(depth == 16 ? size_t(sw) * 3 : 0);
+  void (*hRow)(const uint8_t*, uint8_t*, const TContributors&) =
+      channels == 1 ? HorizontalRow<1> : channels == 3 ? HorizontalRow<3> : HorizontalRow<4>;
+  for (int32_t row = 0; row < AbsHeight; ++row) {
+    const uint8_t* src = Scanlines[size_t(row)];
+    if (depth == 16) {
+      Widen555Row(src, wideRow.data(), sw);
+      src = wideRow.data();
+    }
+    hRow(src, inter.Scanlines[size_t(row)], horizontal);
+  }
+
+  const int32_t bytes = dw * channels;
+  std::vector<int32_t> acc(static_cast<size_t>(bytes));
+  std::vector<uint8_t> narrowRow(depth == 16 ? size_t(bytes) : 0);
+  for (int32_t row = 0; row < target.AbsHeight; ++row) {
+    const TContributor& c = vertical.Positions[size_t(row)];
+    uint8_t* dst = depth == 16 ? narrowRow.data() : target.Scanlines[size_t(row)];
+    VerticalRow(inter, c, vertical.Weights.data() + c.Offset, acc.data(), bytes, dst);
+    if (depth == 16) Pack555Row(narrowRow.data(), target.Scanlines[size_t(row)], dw);
+  }
+}
