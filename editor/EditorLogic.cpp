@@ -1,0 +1,110 @@
+#include "EditorLogic.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "WaitProtocol.h"
+
+int32_t ClampHandle(THandleEdge edge, int32_t raw, int32_t opposite) {
+  int32_t v = raw;
+  switch (edge) {
+    case THandleEdge::Top:
+    case THandleEdge::Left:
+      if (v < kHandleLowLimit) v = kHandleLowLimit;
+      if (v > opposite - kHandleGap) v = opposite - kHandleGap;
+      break;
+    case THandleEdge::Bottom:
+      if (v > kHandleBottomLimit) v = kHandleBottomLimit;
+      if (v < opposite + kHandleGap) v = opposite + kHandleGap;
+      break;
+    case THandleEdge::Right:
+      if (v > kHandleRightLimit) v = kHandleRightLimit;
+      if (v < opposite + kHandleGap) v = opposite + kHandleGap;
+      break;
+  }
+  return v;
+}
+
+TZoomOrigin MagnifierOrigin(int32_t x, int32_t y, int32_t viewWidth, int32_t viewHeight,
+                            int32_t pictureWidth, int32_t pictureHeight, int32_t zoomWidth,
+                            int32_t zoomHeight) {
+  if (viewWidth <= 0 || viewHeight <= 0) return {};
+  // Products in 64 bits: a pointer far outside a captured image must not overflow.
+  const auto sx = static_cast<int32_t>(int64_t{x} * pictureWidth / viewWidth);
+  const auto sy = static_cast<int32_t>(int64_t{y} * pictureHeight / viewHeight);
+  TZoomOrigin o{sx - zoomWidth / 2, sy - zoomHeight / 2};
+  // Lower limit first, upper second: a picture smaller than the window ends up with a negative
+  // origin rather than one past its start.
+  if (o.Left < 0) o.Left = 0;
+  if (o.Left >= pictureWidth - zoomWidth) o.Left = pictureWidth - zoomWidth;
+  if (o.Top < 0) o.Top = 0;
+  if (o.Top >= pictureHeight - zoomHeight) o.Top = pictureHeight - zoomHeight;
+  return o;
+}
+
+void CopyZoomWindow(const TFastDIB& source, TZoomOrigin origin, QImage& target) {
+  const int32_t zw = target.width();
+  const int32_t zh = target.height();
+  const bool usable = !source.IsEmpty() && source.BitCount() == 24;
+  const int32_t w = usable ? source.Width() : 0;
+  const int32_t h = usable ? source.AbsHeight : 0;
+  // The columns of the window that the picture covers, in window coordinates.
+  const int32_t firstCol = std::clamp(-origin.Left, 0, zw);
+  const int32_t endCol = std::clamp(w - origin.Left, firstCol, zw);
+  const size_t leftBytes = static_cast<size_t>(firstCol) * 3;
+  const size_t copyBytes = static_cast<size_t>(endCol - firstCol) * 3;
+  const size_t rightBytes = static_cast<size_t>(zw - endCol) * 3;
+  for (int32_t row = 0; row < zh; ++row) {
+    uint8_t* out = target.scanLine(row);
+    const int32_t sy = origin.Top + row;
+    if (sy < 0 || sy >= h || copyBytes == 0) {
+      std::memset(out, 0xFF, static_cast<size_t>(zw) * 3);
+      continue;
+    }
+    // Rows are stored bottom-up: picture row sy lives in memory row h - 1 - sy.
+    const uint8_t* in = source.Scanlines[h - 1 - sy] + static_cast<ptrdiff_t>(origin.Left + firstCol) * 3;
+    std::memset(out, 0xFF, leftBytes);
+    std::memcpy(out + leftBytes, in, copyBytes);
+    std::memset(out + leftBytes + copyBytes, 0xFF, rightBytes);
+  }
+}
+
+bool InApplyScope(TApplyScope scope, int position) {
+  switch (scope) {
+    case TApplyScope::Even: return position % 2 == 0;
+    case TApplyScope::Odd: return position % 2 != 0;
+    case TApplyScope::All: break;
+  }
+  return true;
+}
+
+void CopyChosenGroups(const TShporaData& source, TShporaData& target, int applyWhat) {
+  if (applyWhat & ApplyImageType) target.ImageType = source.ImageType;
+  if (applyWhat & ApplyRotation) target.Rotation = source.Rotation;
+  if (applyWhat & ApplyBrightnessContrast) {
+    target.Brightness = source.Brightness;
+    target.Contrast = source.Contrast;
+  }
+  if (applyWhat & ApplyCropping) {
+    target.CropLeft = source.CropLeft;
+    target.CropRight = source.CropRight;
+    target.CropTop = source.CropTop;
+    target.CropBottom = source.CropBottom;
+  }
+}
+
+int ApplyToMany(const TShporaData& source, const std::vector<TShpora*>& photos,
+                const TApplyOptions& options, IWaitProtocol& wait) {
+  int done = 0;
+  const int n = static_cast<int>(photos.size());
+  for (int p = 1; p <= n; ++p) {
+    wait.SetProgress(p);
+    if (!wait.Running()) break;
+    if (!InApplyScope(options.ApplyScope, p)) continue;
+    TShpora& photo = *photos[p - 1];
+    CopyChosenGroups(source, photo, options.ApplyWhat);
+    photo.Reload(false);
+    ++done;
+  }
+  return done;
+}

@@ -1,0 +1,272 @@
+#include "EditorPage.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+#include "EditorWidgets.h"
+#include "FormProps.h"
+#include "SpinEdit.h"
+#include "WaitProtocol.h"
+
+namespace {
+
+constexpr int kParamMin = -20;
+constexpr int kParamMax = 20;
+constexpr int kBarThickness = 6;
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry,
+                  Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+  auto* label = new QLabel(text, parent);
+  label->setGeometry(geometry);
+  label->setAlignment(align);
+  return label;
+}
+
+// The list item that shows what a stored value means: a rotation code other than 1, 2 or 3
+// turns nothing and reads "No"; an image type other than 0 is the photocopy, "Grayscale".
+int RotationItem(int32_t rotation) { return rotation >= 1 && rotation <= 3 ? rotation : 0; }
+int ImageTypeItem(int32_t imageType) { return imageType == 0 ? 0 : 1; }
+
+// Keeps the main window disabled for the life of a long loop, however the loop ends.
+class TMainWindowDisabled {
+ public:
+  explicit TMainWindowDisabled(IEditorHost& host) : Host(host) { Host.SetMainWindowEnabled(false); }
+  ~TMainWindowDisabled() { Host.SetMainWindowEnabled(true); }
+  TMainWindowDisabled(const TMainWindowDisabled&) = delete;
+  TMainWindowDisabled& operator=(const TMainWindowDisabled&) = delete;
+
+ private:
+  IEditorHost& Host;
+};
+
+}  // namespace
+
+TEditorPage::TEditorPage(IEditorHost& host, QWidget* parent)
+    : QWidget(parent), ZoomBitmap(kZoomWidth, kZoomHeight, QImage::Format_BGR888), Host(host) {
+  setMinimumSize(425, 670);
+  ZoomBitmap.fill(Qt::white);
+
+  MakeLabel(this, QStringLiteral("Image type:"), QRect(8, 0, 97, 15));
+  sComboBox2 = new QComboBox(this);
+  sComboBox2->setGeometry(8, 16, 97, 22);
+  sComboBox2->addItems({QStringLiteral("Colored"), QStringLiteral("Grayscale")});
+
+  MakeLabel(this, QStringLiteral("Rotate:"), QRect(8, 40, 46, 22));
+  sComboBox1 = new QComboBox(this);
+  sComboBox1->setGeometry(56, 40, 49, 22);
+  // The third item is spelt with two U+0421 (Cyrillic Es) letters; files and users know it so.
+  sComboBox1->addItems({QStringLiteral("No"), QStringLiteral("90 CW"),
+                        QStringLiteral("90 \u0421\u0421W"), QStringLiteral("180")});
+
+  const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+  MakeLabel(this, QStringLiteral("Brightness:"), QRect(120, 16, 68, 24), right);
+  sSpinEdit1 = new TSpinEdit(kParamMin, kParamMax, this);
+  sSpinEdit1->setGeometry(192, 16, 49, 24);
+  MakeLabel(this, QStringLiteral("Contrast:"), QRect(120, 40, 68, 24), right);
+  sSpinEdit2 = new TSpinEdit(kParamMin, kParamMax, this);
+  sSpinEdit2->setGeometry(192, 40, 49, 24);
+
+  sButtonApply = new QPushButton(QStringLiteral("Apply to many..."), this);
+  sButtonApply->setGeometry(280, 16, 121, 25);
+
+  PanelImage = new QFrame(this);
+  PanelImage->setGeometry(0, 73, 425, 597);
+  ImageShpora = new TEditorImage(*this, PanelImage);
+  ImageShpora->setGeometry(2, 2, kFrameWidth, kFrameHeight);
+  pp1 = new TCropHandle(*this, 0, PanelImage);
+  pp2 = new TCropHandle(*this, 0, PanelImage);
+  pp3 = new TCropHandle(*this, 1, PanelImage);
+  pp4 = new TCropHandle(*this, 1, PanelImage);
+  pp1->setGeometry(2, 0, kFrameWidth, kBarThickness);
+  pp2->setGeometry(2, 0, kFrameWidth, kBarThickness);
+  pp3->setGeometry(0, 1, kBarThickness, kFrameHeight);
+  pp4->setGeometry(0, 1, kBarThickness, kFrameHeight);
+  PlaceHandles(TShporaData());
+  SetHandlesVisible(false);
+
+  FormProps = new TFormProps(this);
+
+  connect(sComboBox2, &QComboBox::currentIndexChanged, this, &TEditorPage::OnImageParamsChange);
+  connect(sComboBox1, &QComboBox::currentIndexChanged, this, &TEditorPage::OnImageParamsChange);
+  connect(sSpinEdit1, &TSpinEdit::Changed, this, &TEditorPage::OnImageParamsChange);
+  connect(sSpinEdit2, &TSpinEdit::Changed, this, &TEditorPage::OnImageParamsChange);
+  connect(sButtonApply, &QPushButton::clicked, this, &TEditorPage::sButtonApplyClick);
+}
+
+TEditorPage::~TEditorPage() = default;
+
+template <class Work>
+void TEditorPage::Guarded(Work&& work) {
+  try {
+    work();
+  } catch (const std::exception& e) {
+    Host.ShowError(QString::fromUtf8(e.what()));
+  }
+}
+
+THandleEdge TEditorPage::EdgeOf(const TCropHandle* handle) const {
+  if (handle == pp1) return THandleEdge::Top;
+  if (handle == pp2) return THandleEdge::Bottom;
+  if (handle == pp3) return THandleEdge::Left;
+  return THandleEdge::Right;
+}
+
+// The crop edges are the bars' own top or left coordinates in the panel, with no correction for
+// the image's offset or the bars' thickness: what the user sees dragged is what is stored.
+void TEditorPage::PlaceHandles(const TShporaData& crop) {
+  pp1->move(pp1->x(), crop.CropTop);
+  pp2->move(pp2->x(), crop.CropBottom);
+  pp3->move(crop.CropLeft, pp3->y());
+  pp4->move(crop.CropRight, pp4->y());
+}
+
+void TEditorPage::SetHandlesVisible(bool visible) {
+  for (TCropHandle* h : {pp1, pp2, pp3, pp4}) h->setVisible(visible);
+}
+
+void TEditorPage::SelectPhoto(TShpora* photo) {
+  if (Current) {
+    Current->DropFullImage();
+    Current = nullptr;
+  }
+  // With no photo current, the controls' change notifications below do nothing: loading them
+  // must not reprocess the photo.
+  if (photo) {
+    sSpinEdit1->SetValue(photo->Brightness);
+    sSpinEdit2->SetValue(photo->Contrast);
+    sComboBox1->setCurrentIndex(RotationItem(photo->Rotation));
+    sComboBox2->setCurrentIndex(ImageTypeItem(photo->ImageType));
+    PlaceHandles(*photo);
+    SetHandlesVisible(true);
+  } else {
+    SetHandlesVisible(false);
+  }
+  Current = photo;
+  MagnifierFailed = false;
+  DrawEditorImage();
+}
+
+void TEditorPage::DrawEditorImage() {
+  if (!Current) {
+    Host.ActivateRightPage(kRightPageHowToUse);
+    return;
+  }
+  if (!Current->Preview) Current->Reload(true);
+  const TFastDIB& preview = *Current->Preview;
+  const QSize size(preview.Width(), preview.AbsHeight);
+  if (ImageShpora->Picture.size() != size)
+    ImageShpora->Picture = QImage(size, QImage::Format_RGB32);
+  {
+    QPainter painter(&ImageShpora->Picture);
+    preview.DrawTo(painter, 0, 0);
+  }
+  Host.ActivateRightPage(kRightPageEditPhotos);
+  ImageShpora->update();
+}
+
+void TEditorPage::OnImageParamsChange() {
+  if (!Current) return;
+  Guarded([this] {
+    TShpora& photo = *Current;
+    photo.Brightness = sSpinEdit1->Value();
+    photo.Contrast = sSpinEdit2->Value();
+    photo.Rotation = sComboBox1->currentIndex();
+    photo.ImageType = sComboBox2->currentIndex();
+    photo.DropImages();
+    MagnifierFailed = false;
+    DrawEditorImage();  // finds no Preview: reprocesses with the new values, keeping FullImage
+    Host.ShowPrintPreview();
+  });
+}
+
+void TEditorPage::ImageShporaMouseMove(int x, int y) {
+  if (!Current || MagnifierFailed) return;
+  Guarded([&] {
+    Host.ActivateLeftPage(kLeftPagePreview);
+    if (!Current->FullImage) {
+      try {
+        Current->Reload(true);
+      } catch (...) {
+        MagnifierFailed = true;
+        throw;
+      }
+    }
+    const TFastDIB& full = *Current->FullImage;
+    const TZoomOrigin origin = MagnifierOrigin(x, y, ImageShpora->width(), ImageShpora->height(),
+                                               full.Width(), full.AbsHeight);
+    CopyZoomWindow(full, origin, ZoomBitmap);
+    Host.ShowOnImagePage(ZoomBitmap);
+  });
+}
+
+void TEditorPage::ImageShporaMouseLeave() {
+  Guarded([this] { Host.RestoreImagePage(); });
+}
+
+void TEditorPage::pp1MouseDown(TCropHandle* sender, Qt::MouseButton, int x, int y) {
+  Dragged = sender;
+  sender->SetDragged(true);
+  sender->raise();
+  DragStartX = x;
+  DragStartY = y;
+}
+
+void TEditorPage::pp1MouseMove(TCropHandle* sender, int x, int y) {
+  if (!Dragged || sender != Dragged) return;
+  const THandleEdge edge = EdgeOf(sender);
+  // The point grabbed stays under the pointer; nothing but the bar moves until the release.
+  if (sender->Tag == 0) {
+    const int32_t opposite = edge == THandleEdge::Top ? pp2->y() : pp1->y();
+    sender->move(sender->x(), ClampHandle(edge, sender->y() + y - DragStartY, opposite));
+  } else {
+    const int32_t opposite = edge == THandleEdge::Left ? pp4->x() : pp3->x();
+    sender->move(ClampHandle(edge, sender->x() + x - DragStartX, opposite), sender->y());
+  }
+}
+
+void TEditorPage::pp1MouseUp(TCropHandle*, Qt::MouseButton, int, int) {
+  if (Dragged) Dragged->SetDragged(false);
+  Dragged = nullptr;
+  if (!Current) return;
+  // All four are written, whichever bar moved.
+  Current->CropTop = pp1->y();
+  Current->CropBottom = pp2->y();
+  Current->CropLeft = pp3->x();
+  Current->CropRight = pp4->x();
+  Guarded([this] { Host.ShowPrintPreview(); });
+}
+
+void TEditorPage::sButtonApplyClick() {
+  Guarded([this] { ApplyToManyCommand(); });
+}
+
+void TEditorPage::ApplyToManyCommand() {
+  // The values are copied from the open photo; without one there is nothing to copy.
+  if (!Current || Host.Photos().empty()) return;
+  TApplyOptions options;
+  if (!FormProps->AskApplyOptions(options)) return;
+  const std::vector<TShpora*> photos = Host.Photos();
+  const TShporaData source = *Current;
+  std::exception_ptr failure;
+  {
+    TWaitScope wait(Host.Wait(), QStringLiteral("Please wait..."),
+                    QStringLiteral("Processing images..."), 1, static_cast<int>(photos.size()));
+    TMainWindowDisabled disabled(Host);
+    try {
+      ApplyToMany(source, photos, options, wait.Wait);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    // Also after a failure: the photos done before it have changed and the sheet should say so.
+    try {
+      Host.ShowPrintPreview();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  // Reported only now, with the main window enabled again and the wait dialog closed.
+  if (failure) std::rethrow_exception(failure);
+}

@@ -1,0 +1,105 @@
+#pragma once
+// Shared by the editor's tests: real photo records made from small JPEGs in a private folder, a
+// host that stands in for the main window and records what the editor asks of it, a wait
+// protocol that can cancel, and helpers that deliver real mouse events to widgets.
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include "EditorHost.h"
+#include "Shpora.h"
+#include "WaitProtocol.h"
+
+class QWidget;
+class TFormProps;
+
+// Writes a w x h colour JPEG with a smooth pattern that depends on `seed`.
+void WriteTestJpeg(const QString& path, int width, int height, int seed);
+
+// Photo records imported from test JPEGs into a private work folder; destroyed with the folder.
+class TPhotoSet {
+ public:
+  TPhotoSet();
+  ~TPhotoSet();
+  // Imports a new w x h photo and returns the record (owned by the set).
+  TShpora* Add(int width, int height);
+  std::vector<TShpora*> All() const;
+  QString Folder() const { return Dir.path() + QStringLiteral("/"); }
+
+ private:
+  QTemporaryDir Dir;
+  std::vector<std::unique_ptr<TShpora>> Records;
+  int NextSeed = 1;
+};
+
+class TFakeWait : public IWaitProtocol {
+ public:
+  void ShowWait(const QString& caption, const QString& text, int minimum, int maximum) override;
+  void SetProgress(int position) override;
+  bool Running() const override { return IsRunning; }
+  void Close() override;
+
+  int CancelAt = 0;  // SetProgress(CancelAt) acts as a press on Cancel; 0: never
+  int Shows = 0, Closes = 0;
+  QString Caption, Text;
+  int Minimum = 0, Maximum = 0;
+  std::vector<int> Progress;
+  bool Visible = false;
+  bool IsRunning = false;
+};
+
+class TFakeHost : public IEditorHost {
+ public:
+  void ShowPrintPreview() override;
+  void ShowOnImagePage(const QImage& picture) override;
+  void RestoreImagePage() override { ++Restores; ImagePage = QImage(); }
+  void ActivateLeftPage(int index) override { LeftPages.push_back(index); }
+  void ActivateRightPage(int index) override { RightPages.push_back(index); }
+  std::vector<TShpora*> Photos() override { return List; }
+  void SetMainWindowEnabled(bool enabled) override;
+  IWaitProtocol& Wait() override { return WaitDialog; }
+  void ShowError(const QString& message) override;
+
+  std::vector<TShpora*> List;
+  TFakeWait WaitDialog;
+  std::function<void()> OnPrintPreview;  // runs inside ShowPrintPreview
+  int PrintPreviews = 0;
+  int Restores = 0;
+  int Shown = 0;
+  QImage ImagePage;  // what the magnifier put there last; null after a restore
+  std::vector<int> LeftPages, RightPages;
+  std::vector<bool> EnabledCalls;
+  bool MainEnabled = true;
+  bool WaitOpenWhileDisabled = true;  // the wait dialog was up whenever the window was disabled
+  QStringList Errors;
+  // The state of the window when each error was shown.
+  std::vector<bool> EnabledAtError, WaitVisibleAtError;
+};
+
+// Delivers a mouse event to `widget` at `local` (widget coordinates).
+void SendMouse(QWidget* widget, int type, QPoint local, Qt::MouseButton button,
+               Qt::MouseButtons buttons);
+void Press(QWidget* widget, QPoint local);
+void MoveHeld(QWidget* widget, QPoint local);
+void Release(QWidget* widget, QPoint local);
+
+// Runs `act` on the dialog as soon as it is shown modally (from inside its event loop). If the
+// dialog is still open after a few seconds it is rejected, so that a test fails instead of hanging.
+void WhenShown(TFormProps* dialog, std::function<void(TFormProps&)> act);
+
+// Whether `zoom` (Format_BGR888) shows `full` 1:1 from `left`, `top`, white where it does not
+// reach.
+testing::AssertionResult ShowsWindowOf(const QImage& zoom, const TFastDIB& full, int left, int top);
+
+// Whether a Format_RGB32 picture holds exactly the pixels of a 24-bit image.
+testing::AssertionResult SamePixels(const QImage& picture, const TFastDIB& image);
+
+// The picture row y (from the top) of a 24-bit image, as B, G, R bytes.
+const uint8_t* PictureRow(const TFastDIB& image, int y);
