@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cmath>
+#include <ostream>
 #include <random>
 #include <vector>
 
@@ -129,6 +130,10 @@ struct ReferenceCase {
   int brightness, contrast;
 };
 
+void PrintTo(const ReferenceCase& c, std::ostream* os) {
+  *os << "Brightness " << c.brightness << ", Contrast " << c.contrast;
+}
+
 class AgainstReference : public testing::TestWithParam<ReferenceCase> {};
 
 TEST_P(AgainstReference, FastFilterEqualsThePlainDefinition) {
@@ -169,6 +174,10 @@ TEST(NormalisationTable, EqualsTheDoubleDivisionForEveryBackgroundAndGray) {
 struct PixelCase {
   int v, b, contrast, expected;
 };
+
+void PrintTo(const PixelCase& c, std::ostream* os) {
+  *os << "gray " << c.v << " on " << c.b << ", Contrast " << c.contrast;
+}
 
 class OnePixel : public testing::TestWithParam<PixelCase> {};
 

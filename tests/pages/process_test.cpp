@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <ostream>
 #include <string>
 
 #include <QImage>
@@ -79,6 +80,8 @@ struct RotationCase {
   int (*sourceX)(int col, int r);
   int (*sourceRow)(int col, int r);
 };
+
+void PrintTo(const RotationCase& c, std::ostream* os) { *os << "Rotation " << c.code; }
 
 class Rotations : public Pages, public testing::WithParamInterface<RotationCase> {};
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <stdexcept>
+#include <ostream>
 #include <string>
 #include <unistd.h>
 
@@ -25,6 +26,8 @@ struct ImportCase {
   int rotation;
   int workW, workH;
 };
+
+void PrintTo(const ImportCase& c, std::ostream* os) { *os << c.photoW << "x" << c.photoH; }
 
 class ImportSizes : public WorkFolderTest, public testing::WithParamInterface<ImportCase> {};
 
