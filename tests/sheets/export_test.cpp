@@ -1,0 +1,228 @@
+// The export: the loop over real photo records writing real JPEG and PNG files, and the
+// "Export resulted images" dialog driven through its own buttons.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolTip>
+
+#include "ExportImages.h"
+#include "Form3.h"
+#include "SheetFixture.h"
+
+namespace {
+
+QStringList Files(const QString& folder) {
+  return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QSize ImageSize(const QString& file, const QByteArray& format) {
+  QImageReader reader(file);
+  if (reader.format() != format) return QSize();
+  return reader.size();
+}
+
+}  // namespace
+
+class ExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int k = 0; k < 3; ++k) Document.AddPhoto(kPalette[k], 300, 400);
+    Photos = Document.Photos();
+  }
+  TPhotoDocument Document;
+  std::vector<TShpora*> Photos;
+  TRecordingWait Wait;
+};
+
+TEST_F(ExportTest, NumberedFilesInBothFormats) {
+  // A 300 x 400 photo with the default crop exports at 242 x 346: its own cropped size.
+  const QSize cropped(340 * 300 / 420, 514 * 400 / 594);
+  struct Case {
+    int format;
+    const char* extension;
+    QByteArray reader;
+  };
+  for (const Case& c : {Case{ExportJpeg, ".jpg", "jpeg"}, Case{ExportPng, ".png", "png"}}) {
+    const QString folder = Document.Path(QStringLiteral("out%1").arg(c.format));
+    EXPECT_EQ(ExportImages(Photos, Wait, folder, "TavDoc", c.format), 3);
+    const QStringList expected = {QString("TavDoc000") + c.extension,
+                                  QString("TavDoc001") + c.extension,
+                                  QString("TavDoc002") + c.extension};
+    EXPECT_EQ(Files(folder), expected);
+    for (const QString& name : expected)
+      EXPECT_EQ(ImageSize(folder + "/" + name, c.reader), cropped) << name.toStdString();
+  }
+  EXPECT_EQ(Wait.Caption, "Please wait...");
+  EXPECT_EQ(Wait.Text, "Exporting images......");
+  EXPECT_EQ(Wait.Minimum, 0);
+  EXPECT_EQ(Wait.Maximum, 2);
+  EXPECT_EQ(Wait.Shows, 2);
+  EXPECT_EQ(Wait.Closes, 2);
+  for (TShpora* photo : Photos) EXPECT_EQ(photo->FullImage, nullptr);
+
+  // Exporting again overwrites without asking.
+  const QString again = Document.Path("out0/TavDoc001.jpg");
+  QFile::resize(again, 10);
+  EXPECT_EQ(ExportImages(Photos, Wait, Document.Path("out0"), "TavDoc", ExportJpeg), 3);
+  EXPECT_EQ(ImageSize(again, "jpeg"), cropped);
+}
+
+TEST_F(ExportTest, NamesAndFolders) {
+  EXPECT_EQ(ExportNumber(0), "000");
+  EXPECT_EQ(ExportNumber(42), "042");
+  EXPECT_EQ(ExportNumber(1234), "1234");
+  EXPECT_EQ(ExportExtension(0), ".jpg");
+  EXPECT_EQ(ExportExtension(1), ".png");
+  EXPECT_EQ(ExportExtension(2), "");
+
+  // Missing parents are created; a trailing "/" is added only when missing.
+  const QString nested = Document.Path("a/b/c");
+  EXPECT_EQ(PrepareExportFolder(nested), nested + "/");
+  EXPECT_TRUE(QDir(nested).exists());
+  EXPECT_EQ(PrepareExportFolder(nested + "/"), nested + "/");
+  EXPECT_EQ(ExportImages(Photos, Wait, nested + "/", "p", ExportJpeg), 3);
+  EXPECT_TRUE(QFile::exists(nested + "/p000.jpg"));
+
+  // A format other than the two writes nothing.
+  EXPECT_EQ(ExportImages(Photos, Wait, Document.Path("none"), "TavDoc", 5), 0);
+  EXPECT_TRUE(Files(Document.Path("none")).isEmpty());
+}
+
+TEST_F(ExportTest, EmptyFolderTextFailsBeforeTheWaitDialog) {
+  try {
+    ExportImages(Photos, Wait, "", "TavDoc", ExportJpeg);
+    ADD_FAILURE() << "no error";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "Unable to create directory");
+  }
+  EXPECT_EQ(Wait.Shows, 0);
+
+  // A folder that cannot exist (its parent is a file) fails the same way, naming it.
+  QFile file(Document.Path("plain"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  EXPECT_THROW(ExportImages(Photos, Wait, Document.Path("plain/sub"), "TavDoc", ExportJpeg),
+               std::runtime_error);
+  EXPECT_EQ(Wait.Shows, 0);
+}
+
+TEST_F(ExportTest, WriteFailureKeepsEarlierPagesAndClosesTheWaitDialog) {
+  // The name of page 1 is taken by a folder, which no file write can replace (root or not).
+  const QString folder = Document.Path("blocked");
+  ASSERT_TRUE(QDir().mkpath(folder + "/TavDoc001.jpg"));
+  EXPECT_THROW(ExportImages(Photos, Wait, folder, "TavDoc", ExportJpeg), std::runtime_error);
+  EXPECT_EQ(Files(folder), (QStringList{"TavDoc000.jpg", "TavDoc001.jpg"}));
+  EXPECT_EQ(ImageSize(folder + "/TavDoc000.jpg", "jpeg").isValid(), true);
+  EXPECT_EQ(Wait.Shows, 1);
+  EXPECT_EQ(Wait.Closes, 1);
+}
+
+TEST_F(ExportTest, CancelDuringPositionFourKeepsZeroToFour) {
+  for (int k = 3; k < 7; ++k) Photos.push_back(Document.AddPhoto(kPalette[k], 30, 42));
+  Wait.CancelDuring = 4;
+  const QString folder = Document.Path("cancelled");
+  EXPECT_EQ(ExportImages(Photos, Wait, folder, "TavDoc", ExportPng), 5);
+  EXPECT_EQ(Files(folder), (QStringList{"TavDoc000.png", "TavDoc001.png", "TavDoc002.png",
+                                        "TavDoc003.png", "TavDoc004.png"}));
+  EXPECT_EQ(Wait.Progress, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(Wait.Maximum, 6);
+  EXPECT_EQ(Wait.Closes, 1);
+}
+
+class Form3Test : public ExportTest {
+ protected:
+  // Answers the folder browser that opens with the dialog, then presses a button of it.
+  void Answer(const QString& folder, const std::function<void()>& then) {
+    Prompts.BrowseAnswer = folder;
+    Prompts.OnBrowse = [then] { QTimer::singleShot(0, then); };
+  }
+  TScriptedPrompts Prompts;
+};
+
+TEST_F(Form3Test, ControlsAndDefaults) {
+  TForm3 form(Prompts);
+  EXPECT_EQ(form.windowTitle(), "Export resulted images");
+  EXPECT_EQ(form.sEdit2->text(), "TavDoc");
+  EXPECT_EQ(form.sPanel2->text(), "XXX");
+  EXPECT_EQ(form.sPanel2->toolTip(), "Image number will be attached to the filename.");
+  ASSERT_EQ(form.sComboExt->count(), 2);
+  EXPECT_EQ(form.sComboExt->itemText(0), ".JPG");
+  EXPECT_EQ(form.sComboExt->itemText(1), ".PNG");
+  EXPECT_EQ(form.sComboExt->currentIndex(), 0);
+  EXPECT_EQ(form.sButton1->text(), "&Export");
+  EXPECT_TRUE(form.sButton1->isDefault());
+  EXPECT_EQ(form.sButton2->text(), "&Cancel");
+  EXPECT_EQ(form.sDirectoryEdit1->maxLength(), 255);
+  EXPECT_FALSE(form.sDirectoryEdit1->text().isEmpty()) << "starts at the desktop folder";
+  EXPECT_EQ(form.sComboSize->count(), 5);
+  EXPECT_EQ(form.sComboSize->itemText(1), "Up to 1024x786");
+  form.show();
+  EXPECT_FALSE(form.sComboSize->isVisible());
+  EXPECT_GE(form.width(), 353);
+  EXPECT_GE(form.height(), 149);
+  EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "a fixed border";
+}
+
+TEST_F(Form3Test, HintShowsAtOnce) {
+  TForm3 form(Prompts);
+  form.show();
+  QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), form.sPanel2->mapToGlobal(QPointF(5, 5)),
+                   Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(form.sPanel2, &move);
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_EQ(QToolTip::text(), "Image number will be attached to the filename.");
+  QToolTip::hideText();
+}
+
+TEST_F(Form3Test, NoPhotosShowNoDialog) {
+  TForm3 form(Prompts);
+  EXPECT_EQ(ExportImagesCommand(form, Wait, {}, ExportPng), 0);
+  EXPECT_TRUE(Prompts.BrowseStarts.isEmpty());
+  EXPECT_EQ(Wait.Shows, 0);
+}
+
+TEST_F(Form3Test, PngMenuThenJpegInTheDialogWritesJpegs) {
+  TForm3 form(Prompts);
+  const QString folder = Document.Path("chosen");
+  Answer(folder, [&form] {
+    EXPECT_EQ(form.sComboExt->currentIndex(), 1) << "the menu item preselects the format";
+    form.sComboExt->setCurrentIndex(0);
+    form.sButton1->click();
+  });
+  EXPECT_EQ(ExportImagesCommand(form, Wait, Photos, ExportPng), 3);
+  EXPECT_EQ(Files(folder), (QStringList{"TavDoc000.jpg", "TavDoc001.jpg", "TavDoc002.jpg"}));
+  ASSERT_EQ(Prompts.BrowseStarts.size(), 1) << "the browser opens as the dialog shows";
+  EXPECT_EQ(Prompts.BrowseStarts[0], form.InitialBrowseFolder());
+}
+
+TEST_F(Form3Test, EntriesAreKeptForTheRunAndCancelExportsNothing) {
+  TForm3 form(Prompts);
+  const QString folder = Document.Path("kept");
+  QDir().mkpath(folder);
+  Answer(folder, [&form] {
+    form.sEdit2->setText("Scan-");
+    form.sButton1->click();
+  });
+  EXPECT_EQ(ExportImagesCommand(form, Wait, Photos, ExportJpeg), 3);
+  EXPECT_TRUE(QFile::exists(folder + "/Scan-002.jpg"));
+
+  // Next time: the browser starts in the folder chosen before, the prefix is still there; the
+  // browser cancelled keeps the folder, and "&Cancel" ends the command.
+  Answer(QString(), [&form] {
+    EXPECT_EQ(form.sEdit2->text(), "Scan-");
+    form.sButton2->click();
+  });
+  EXPECT_EQ(ExportImagesCommand(form, Wait, Photos, ExportPng), 0);
+  ASSERT_EQ(Prompts.BrowseStarts.size(), 2);
+  EXPECT_EQ(Prompts.BrowseStarts[1], folder);
+  EXPECT_EQ(form.OutputFolder(), folder);
+  EXPECT_EQ(Files(folder).size(), 3);
+  EXPECT_EQ(Wait.Shows, 1);
+}
