@@ -62,7 +62,8 @@ void CopyZoomWindow(const TFastDIB& source, TZoomOrigin origin, QImage& target) 
       continue;
     }
     // Rows are stored bottom-up: picture row sy lives in memory row h - 1 - sy.
-    const uint8_t* in = source.Scanlines[h - 1 - sy] + static_cast<ptrdiff_t>(origin.Left + firstCol) * 3;
+    const uint8_t* in =
+        source.Scanlines[h - 1 - sy] + static_cast<ptrdiff_t>(origin.Left + firstCol) * 3;
     std::memset(out, 0xFF, leftBytes);
     std::memcpy(out + leftBytes, in, copyBytes);
     std::memset(out + leftBytes + copyBytes, 0xFF, rightBytes);

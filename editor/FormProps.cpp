@@ -38,7 +38,8 @@ TFormProps::TFormProps(QWidget* parent) : QDialog(parent) {
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
   QFrame* groups = MakePanel(this, QStringLiteral("Change properties"), QRect(8, 8, 225, 137));
-  sCheckBox1 = Place<QCheckBox>(groups, QStringLiteral("Image type (colored/grayscale)"), 16, 24, 200);
+  sCheckBox1 =
+      Place<QCheckBox>(groups, QStringLiteral("Image type (colored/grayscale)"), 16, 24, 200);
   sCheckBox2 = Place<QCheckBox>(groups, QStringLiteral("Brightness and contrast"), 16, 48, 200);
   sCheckBox4 = Place<QCheckBox>(groups, QStringLiteral("Rotation"), 16, 72, 200);
   sCheckBox3 = Place<QCheckBox>(groups, QStringLiteral("Cropping "), 16, 96, 200);

@@ -30,7 +30,8 @@ TSpinEdit::TSpinEdit(int minValue, int maxValue, QWidget* parent)
   setMaxLength(kMaxTypedLength);
   // Characters only, not a number's shape: a text like "2-" can be typed and then reads as the
   // minimum, as any other text that is not a number.
-  setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[-+0-9]*")), this));
+  setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[-+0-9]*")), this));
   setTextMargins(0, 0, kArrowWidth, 0);
   UpButton = MakeArrow(Qt::UpArrow, this);
   DownButton = MakeArrow(Qt::DownArrow, this);

@@ -29,7 +29,9 @@ class TQuietWait : public IWaitProtocol {
 class TQuietHost : public IEditorHost {
  public:
   void ShowPrintPreview() override {}
-  void ShowOnImagePage(const QImage& picture) override { benchmark::DoNotOptimize(picture.constBits()); }
+  void ShowOnImagePage(const QImage& picture) override {
+    benchmark::DoNotOptimize(picture.constBits());
+  }
   void RestoreImagePage() override {}
   void ActivateLeftPage(int) override {}
   void ActivateRightPage(int) override {}

@@ -129,7 +129,8 @@ const uint8_t* PictureRow(const TFastDIB& image, int y) {
   return image.Scanlines[image.AbsHeight - 1 - y];
 }
 
-testing::AssertionResult ShowsWindowOf(const QImage& zoom, const TFastDIB& full, int left, int top) {
+testing::AssertionResult ShowsWindowOf(const QImage& zoom, const TFastDIB& full, int left,
+                                       int top) {
   if (zoom.format() != QImage::Format_BGR888) return testing::AssertionFailure() << "format";
   for (int y = 0; y < zoom.height(); ++y) {
     const uint8_t* out = zoom.constScanLine(y);
@@ -142,7 +143,8 @@ testing::AssertionResult ShowsWindowOf(const QImage& zoom, const TFastDIB& full,
       for (int c = 0; c < 3; ++c)
         if (out[3 * x + c] != want[c])
           return testing::AssertionFailure() << "pixel " << x << "," << y << " channel " << c
-                                             << ": " << int(out[3 * x + c]) << " != " << int(want[c]);
+                                             << ": " << int(out[3 * x + c]) << " vs "
+                                             << int(want[c]);
     }
   }
   return testing::AssertionSuccess();

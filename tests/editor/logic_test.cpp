@@ -82,7 +82,8 @@ void ExpectWindow(const TFastDIB& source, TZoomOrigin o, const QImage& zoom) {
     for (int x = 0; x < zoom.width(); ++x) {
       const int sx = o.Left + x, sy = o.Top + y;
       const bool inside = sx >= 0 && sx < source.Width() && sy >= 0 && sy < source.AbsHeight;
-      const BgrPixel want = inside ? BgrPixel{uint8_t(sx), uint8_t(sy), 7} : BgrPixel{255, 255, 255};
+      const BgrPixel want =
+          inside ? BgrPixel{uint8_t(sx), uint8_t(sy), 7} : BgrPixel{255, 255, 255};
       ASSERT_EQ(out[3 * x], want.Blue) << x << "," << y;
       ASSERT_EQ(out[3 * x + 1], want.Green) << x << "," << y;
       ASSERT_EQ(out[3 * x + 2], want.Red) << x << "," << y;
