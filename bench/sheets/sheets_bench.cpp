@@ -1,0 +1,140 @@
+// What a sheet costs: the 420 x 594 preview of a full 5 x 5 sheet from cached previews, the
+// 2520 x 3564 printed sheet whose 25 cells each rebuild the full picture from the working JPEG,
+// and printing a 50-photo document at 5 x 5 to PDF.
+//
+// Photos come from TAVROLIN_BENCH_PHOTOS (a folder), or else /work/shared/photos; each is
+// imported once and the document cycles through them. Run with QT_QPA_PLATFORM=offscreen where
+// there is no display.
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <memory>
+#include <vector>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPrinter>
+#include <QTemporaryDir>
+
+#include "Printing.h"
+#include "SheetRenderer.h"
+#include "Shpora.h"
+
+namespace {
+
+QString PhotoFolder() {
+  const QString chosen = qEnvironmentVariable("TAVROLIN_BENCH_PHOTOS");
+  return chosen.isEmpty() ? QStringLiteral("/work/shared/photos") : chosen;
+}
+
+// The imported camera photos, made once for the whole run.
+class TBenchDocument {
+ public:
+  static TBenchDocument& Get() {
+    static TBenchDocument document;
+    return document;
+  }
+
+  bool Empty() const { return Records.empty(); }
+  // `count` photos cycling through the imported ones.
+  std::vector<TShpora*> Photos(int count) const {
+    std::vector<TShpora*> photos;
+    for (int k = 0; k < count && !Records.empty(); ++k)
+      photos.push_back(Records[static_cast<size_t>(k) % Records.size()].get());
+    return photos;
+  }
+  QString Path(const QString& name) const { return Work.filePath(name); }
+
+ private:
+  TBenchDocument() {
+    const QDir folder(PhotoFolder());
+    for (const QString& name : folder.entryList({"*.jpg", "*.jpeg", "*.JPG"}, QDir::Files))
+      Records.push_back(TShpora::CreateFromPhoto(folder.filePath(name), Work.path() + "/"));
+  }
+  QTemporaryDir Work;
+  std::vector<std::unique_ptr<TShpora>> Records;
+};
+
+TSheetLayout FiveByFive() {
+  TSheetLayout layout;
+  layout.Rows = 5;
+  layout.Cols = 5;
+  return layout;
+}
+
+TSheetTexts MarginTexts() {
+  TSheetTexts texts;
+  texts.ClearSheetTexts();
+  texts.AddSheetText("http://tavrolin.example");
+  texts.AddSheetText("Photocopies of books, documents and notes");
+  return texts;
+}
+
+double PeakResidentMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void BM_DrawSheetPreview(benchmark::State& state) {
+  const TBenchDocument& document = TBenchDocument::Get();
+  if (document.Empty()) return state.SkipWithError("no photos in the photo folder");
+  const std::vector<TShpora*> photos = document.Photos(25);
+  const TSheetTexts texts = MarginTexts();
+  QImage bitmap;
+  for (auto _ : state) {
+    DrawSheet(bitmap, 2, 0, FiveByFive(), photos, texts, photos[12]);
+    benchmark::DoNotOptimize(bitmap.constBits());
+  }
+}
+BENCHMARK(BM_DrawSheetPreview)->Unit(benchmark::kMillisecond);
+
+void BM_DrawSheetPrint(benchmark::State& state) {
+  const TBenchDocument& document = TBenchDocument::Get();
+  if (document.Empty()) return state.SkipWithError("no photos in the photo folder");
+  const std::vector<TShpora*> photos = document.Photos(25);
+  const TSheetTexts texts = MarginTexts();
+  QImage bitmap;
+  for (auto _ : state) {
+    DrawSheet(bitmap, 12, 0, FiveByFive(), photos, texts, nullptr);
+    benchmark::DoNotOptimize(bitmap.constBits());
+  }
+  state.counters["peak_MiB"] = PeakResidentMiB();
+}
+BENCHMARK(BM_DrawSheetPrint)->Unit(benchmark::kMillisecond);
+
+// 50 photos at 5 x 5: two sheets, one job.
+void BM_PrintToPdf(benchmark::State& state) {
+  const TBenchDocument& document = TBenchDocument::Get();
+  if (document.Empty()) return state.SkipWithError("no photos in the photo folder");
+  const std::vector<TShpora*> photos = document.Photos(50);
+  const TSheetTexts texts = MarginTexts();
+  const TSheetLayout layout = FiveByFive();
+  const int sheets = SheetCount(static_cast<int>(photos.size()), layout);
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(document.Path("bench.pdf"));
+  for (auto _ : state)
+    PrintSheets(printer, TPrintSource{photos, layout, texts}, TPrintRange{1, sheets}, 1,
+                "Tavrolin benchmark");
+  state.SetItemsProcessed(state.iterations() * sheets);
+  // Seconds per printed sheet.
+  state.counters["s_per_sheet"] =
+      benchmark::Counter(sheets, benchmark::Counter::kIsIterationInvariantRate |
+                                     benchmark::Counter::kInvert);
+  state.counters["peak_MiB"] = PeakResidentMiB();
+}
+BENCHMARK(BM_PrintToPdf)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QGuiApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
