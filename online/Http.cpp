@@ -110,20 +110,43 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   }
 }
 
-int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  auto& t = *static_cast<TTransfer*>(user);
-  try {
-    if (t.Receiver.KeepGoing()) return 0;
-    t.Stopped = true;
-  } catch (...) {
-    t.Error = std::current_exception();
-  }
-  return 1;
-}
-
 struct TCurlDeleter {
   void operator()(CURL* c) const { curl_easy_cleanup(c); }
 };
+
+// How long the transfer waits for the network before asking the receiver whether to go on: a
+// Cancel button or a stop flag acts within this time even when the server sends nothing.
+constexpr int kPollMilliseconds = 50;
+
+// Runs the transfer through a multi handle so that the receiver is asked between waits, then
+// returns libcurl's result (meaningless when the receiver stopped it or threw).
+CURLcode Perform(CURL* c, TTransfer& t) {
+  CURLM* multi = curl_multi_init();
+  if (!multi) return CURLE_OUT_OF_MEMORY;
+  curl_multi_add_handle(multi, c);
+  CURLcode result = CURLE_OK;
+  int running = 1;
+  while (running) {
+    if (curl_multi_perform(multi, &running) != CURLM_OK) {
+      result = CURLE_RECV_ERROR;
+      break;
+    }
+    if (t.Error || t.Stopped || !running) break;
+    curl_multi_poll(multi, nullptr, 0, kPollMilliseconds, nullptr);
+    try {
+      if (!t.Receiver.KeepGoing()) t.Stopped = true;
+    } catch (...) {
+      t.Error = std::current_exception();
+    }
+    if (t.Error || t.Stopped) break;
+  }
+  int queued = 0;
+  while (CURLMsg* msg = curl_multi_info_read(multi, &queued))
+    if (msg->msg == CURLMSG_DONE) result = msg->data.result;
+  curl_multi_remove_handle(multi, c);
+  curl_multi_cleanup(multi);
+  return result;
+}
 
 }  // namespace
 
@@ -151,11 +174,8 @@ THttpOutcome HttpGet(const char* agent, const QString& url, int blockSize,
   curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
-  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
-  curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
 
-  const CURLcode result = curl_easy_perform(c);
+  const CURLcode result = Perform(c, t);
   if (t.Error) std::rethrow_exception(t.Error);
   if (t.Stopped) return THttpOutcome::Stopped;
   if (result == CURLE_OK) {

@@ -33,8 +33,9 @@ class IHttpReceiver {
   virtual void Opened(const QString& contentLength) = 0;
   // One block of the body. Returning false ends the transfer (HttpGet returns Stopped). May throw.
   virtual bool Received(const char* data, qsizetype size) = 0;
-  // Asked regularly while the transfer runs, also while no data arrives: false ends the transfer
-  // as Stopped. Lets a stop flag or a Cancel button act on a stalled server. May throw.
+  // Asked between waits for the network, at least every 50 ms, also while no data arrives:
+  // false ends the transfer as Stopped. Lets a stop flag or a Cancel button act on a stalled
+  // server, and lets the wait dialog keep its events going. May throw.
   virtual bool KeepGoing() { return true; }
 };
 
