@@ -2,6 +2,7 @@
 // display, Qt's offscreen platform provides one.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 

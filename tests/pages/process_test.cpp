@@ -2,6 +2,7 @@
 // the working JPEG; drawing a cropped cell; exporting a page with its caption.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <stdexcept>
 #include <ostream>
 #include <string>
@@ -396,6 +397,17 @@ TEST_F(Pages, ExportOfAnEmptyCropFailsNamingTheFileAndWritesNothing) {
   }
   EXPECT_FALSE(QFileInfo::exists(fresh));
   EXPECT_EQ(ReadBytes(existing), QByteArray("earlier export"));
+
+  // Edges far outside the frame would ask for a page of billions of pixels: a clear error too.
+  record->CropBottom = 554;
+  record->CropRight = INT32_MAX;
+  try {
+    record->ExportPage(fresh, false, 0, 0);
+    ADD_FAILURE() << "no error for a giant page";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("fresh.jpg"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(QFileInfo::exists(fresh));
 }
 
 TEST_F(Pages, AFailedWriteKeepsFullImageAndLeavesNoFile) {
