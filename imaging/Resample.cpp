@@ -88,16 +88,22 @@ inline uint32_t Blend(const TQuickWeights& w, uint32_t p00, uint32_t p01, uint32
   return (w.W00 * p00 + w.W01 * p01 + w.W10 * p10 + w.W11 * p11 + 32768) >> 16;
 }
 
-// One target row from source rows r0 and r1, `Channels` bytes per pixel.
+// One target row from source rows r0 and r1, `Channels` bytes per pixel (1, 3 or 4), the
+// channels spelled out so that the weights stay in registers.
 template <int Channels>
 void QuickRowBytes(const uint8_t* r0, const uint8_t* r1, uint8_t* out, const TQuickColumn* cols,
                    int32_t width, int32_t wy0, int32_t fy) {
   for (int32_t x = 0; x < width; ++x, out += Channels) {
     const TQuickColumn& c = cols[x];
     const TQuickWeights w = QuickWeights(wy0, fy, c.Fx);
-    for (int ch = 0; ch < Channels; ++ch)
-      out[ch] = uint8_t(Blend(w, r0[c.Offset0 + ch], r0[c.Offset1 + ch], r1[c.Offset0 + ch],
-                              r1[c.Offset1 + ch]));
+    const uint8_t *a = r0 + c.Offset0, *b = r0 + c.Offset1;
+    const uint8_t *d = r1 + c.Offset0, *e = r1 + c.Offset1;
+    out[0] = uint8_t(Blend(w, a[0], b[0], d[0], e[0]));
+    if constexpr (Channels >= 3) {
+      out[1] = uint8_t(Blend(w, a[1], b[1], d[1], e[1]));
+      out[2] = uint8_t(Blend(w, a[2], b[2], d[2], e[2]));
+    }
+    if constexpr (Channels == 4) out[3] = uint8_t(Blend(w, a[3], b[3], d[3], e[3]));
   }
 }
 
@@ -304,36 +310,83 @@ TContributors BuildContributors(int32_t srcSize, int32_t dstSize, int filter) {
 // ---------------------------------------------------------------------------------------------
 // Passes of ResampleInto
 
-// One row of the horizontal pass: `Channels` bytes per pixel in and out.
+// One row of the horizontal pass: `Channels` bytes per pixel in and out. The channels are
+// spelled out so that each sum stays in a register.
 template <int Channels>
-void HorizontalRow(const uint8_t* src, uint8_t* dst, const TContributors& table) {
+void HorizontalRow(const uint8_t* src, uint8_t* dst, const TContributors& table);
+
+template <>
+void HorizontalRow<1>(const uint8_t* src, uint8_t* dst, const TContributors& table) {
   const int32_t* weights = table.Weights.data();
   for (const TContributor& c : table.Positions) {
-    const uint8_t* p = src + ptrdiff_t(c.First) * Channels;
+    const uint8_t* p = src + c.First;
     const int32_t* w = weights + c.Offset;
-    int32_t sum[Channels] = {};
-    for (int32_t t = 0; t < c.Count; ++t, p += Channels)
-      for (int ch = 0; ch < Channels; ++ch) sum[ch] += w[t] * p[ch];
-    for (int ch = 0; ch < Channels; ++ch) dst[ch] = Finish(sum[ch], c);
-    dst += Channels;
+    int32_t s0 = 0;
+    for (int32_t t = 0; t < c.Count; ++t) s0 += w[t] * p[t];
+    *dst++ = Finish(s0, c);
+  }
+}
+
+template <>
+void HorizontalRow<3>(const uint8_t* src, uint8_t* dst, const TContributors& table) {
+  const int32_t* weights = table.Weights.data();
+  for (const TContributor& c : table.Positions) {
+    const uint8_t* p = src + ptrdiff_t(c.First) * 3;
+    const int32_t* w = weights + c.Offset;
+    int32_t s0 = 0, s1 = 0, s2 = 0;
+    for (int32_t t = 0; t < c.Count; ++t, p += 3) {
+      const int32_t wt = w[t];
+      s0 += wt * p[0];
+      s1 += wt * p[1];
+      s2 += wt * p[2];
+    }
+    dst[0] = Finish(s0, c);
+    dst[1] = Finish(s1, c);
+    dst[2] = Finish(s2, c);
+    dst += 3;
+  }
+}
+
+template <>
+void HorizontalRow<4>(const uint8_t* src, uint8_t* dst, const TContributors& table) {
+  const int32_t* weights = table.Weights.data();
+  for (const TContributor& c : table.Positions) {
+    const uint8_t* p = src + ptrdiff_t(c.First) * 4;
+    const int32_t* w = weights + c.Offset;
+    int32_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    for (int32_t t = 0; t < c.Count; ++t, p += 4) {
+      const int32_t wt = w[t];
+      s0 += wt * p[0];
+      s1 += wt * p[1];
+      s2 += wt * p[2];
+      s3 += wt * p[3];
+    }
+    dst[0] = Finish(s0, c);
+    dst[1] = Finish(s1, c);
+    dst[2] = Finish(s2, c);
+    dst[3] = Finish(s3, c);
+    dst += 4;
   }
 }
 
 // One target row of the vertical pass: the weighted rows of the intermediate image are summed
-// across the whole row into `acc`, then rounded, so every inner loop runs along memory.
+// across the whole row into `acc`, four taps at a time, then rounded, so every inner loop runs
+// along memory and `acc` is read and written once per four taps.
 void VerticalRow(const TFastDIB& inter, const TContributor& c, const int32_t* w, int32_t* acc,
                  int32_t bytes, uint8_t* dst) {
-  if (c.Count == 0) {
-    std::memset(acc, 0, size_t(bytes) * sizeof(int32_t));
-  } else {
-    const uint8_t* row = inter.Scanlines[size_t(c.First)];
-    const int32_t w0 = w[0];
-    for (int32_t i = 0; i < bytes; ++i) acc[i] = w0 * row[i];
-    for (int32_t t = 1; t < c.Count; ++t) {
-      row = inter.Scanlines[size_t(c.First + t)];
-      const int32_t wt = w[t];
-      for (int32_t i = 0; i < bytes; ++i) acc[i] += wt * row[i];
-    }
+  std::memset(acc, 0, size_t(bytes) * sizeof(int32_t));
+  const uint8_t* const* rows = inter.Scanlines.data() + c.First;
+  int32_t t = 0;
+  for (; t + 4 <= c.Count; t += 4) {
+    const uint8_t *r0 = rows[t], *r1 = rows[t + 1], *r2 = rows[t + 2], *r3 = rows[t + 3];
+    const int32_t w0 = w[t], w1 = w[t + 1], w2 = w[t + 2], w3 = w[t + 3];
+    for (int32_t i = 0; i < bytes; ++i)
+      acc[i] += w0 * r0[i] + w1 * r1[i] + w2 * r2[i] + w3 * r3[i];
+  }
+  for (; t < c.Count; ++t) {
+    const uint8_t* r = rows[t];
+    const int32_t wt = w[t];
+    for (int32_t i = 0; i < bytes; ++i) acc[i] += wt * r[i];
   }
   for (int32_t i = 0; i < bytes; ++i) dst[i] = Finish(acc[i], c);
 }

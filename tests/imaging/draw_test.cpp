@@ -12,6 +12,10 @@
 
 #include "FastDIB.h"
 
+// Fontconfig keeps its configuration until the process ends; under LeakSanitizer (the
+// sanitizer build) that is no leak of ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace {
 
 // Text needs Qt's font system, hence a QGuiApplication; only the tests that draw text or paint
