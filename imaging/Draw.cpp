@@ -70,9 +70,7 @@ struct TSrc32 {
 
 // QImage::Format_RGB32 and the ARGB32 formats: one native 32-bit word 0xAARRGGBB per pixel.
 struct TDstXrgb32 {
-  static void Write(uint8_t* row, int32_t x, uint32_t argb) {
-    std::memcpy(row + 4 * x, &argb, 4);
-  }
+  static void Write(uint8_t* row, int32_t x, uint32_t argb) { std::memcpy(row + 4 * x, &argb, 4); }
 };
 // Format_BGR888: blue, green, red bytes, like a 24-bit image.
 struct TDstBgr888 {
@@ -140,8 +138,7 @@ TRowConverter DirectConverter(int32_t depth, QImage::Format format) {
 bool DrawDirect(const TFastDIB& image, QPainter& painter, int x, int y) {
   QPaintDevice* device = painter.device();
   if (device == nullptr || device->devType() != QInternal::Image) return false;
-  if (painter.hasClipping() || painter.deviceTransform().type() != QTransform::TxNone)
-    return false;
+  if (painter.hasClipping() || painter.deviceTransform().type() != QTransform::TxNone) return false;
   QImage& target = *static_cast<QImage*>(device);
   const TRowConverter convert = DirectConverter(image.BitCount(), target.format());
   if (convert == nullptr) return false;
@@ -158,8 +155,8 @@ bool DrawDirect(const TFastDIB& image, QPainter& painter, int x, int y) {
   const qsizetype bytesPerLine = target.bytesPerLine();
   const int32_t sourceBytes = image.BitCount() / 8, targetBytes = target.depth() / 8;
   for (int32_t ty = clip.Y0; ty < clip.Y1; ++ty) {
-    const uint8_t* src = image.Scanlines[size_t(MemoryRow(image, ty - y))] +
-                         ptrdiff_t(clip.X0 - x) * sourceBytes;
+    const uint8_t* src =
+        image.Scanlines[size_t(MemoryRow(image, ty - y))] + ptrdiff_t(clip.X0 - x) * sourceBytes;
     uint8_t* dst = bits + ty * bytesPerLine + ptrdiff_t(clip.X0) * targetBytes;
     convert(src, dst, clip.X1 - clip.X0, table);
   }
@@ -240,6 +237,7 @@ void Copy8To24(const uint8_t* src, uint8_t* dst, int32_t count, const PaletteEnt
 TImageRowCopy ImageRowCopy(int32_t sourceDepth, int32_t targetDepth) {
   if (sourceDepth == 8 && targetDepth == 24) return Copy8To24;
   if (sourceDepth != targetDepth) return nullptr;
+  // clang-format off
   switch (sourceDepth) {
     case 8: return CopySameDepth<1>;
     case 16: return CopySameDepth<2>;
@@ -247,6 +245,7 @@ TImageRowCopy ImageRowCopy(int32_t sourceDepth, int32_t targetDepth) {
     case 32: return CopySameDepth<4>;
     default: return nullptr;
   }
+  // clang-format on
 }
 
 }  // namespace
@@ -254,6 +253,7 @@ TImageRowCopy ImageRowCopy(int32_t sourceDepth, int32_t targetDepth) {
 QImage ToQImage(const TFastDIB& image) {
   if (!HasPixels(image)) return QImage();
   QImage::Format format;
+  // clang-format off
   switch (image.BitCount()) {
     case 8: format = QImage::Format_Indexed8; break;
     case 16: format = QImage::Format_RGB555; break;
@@ -261,6 +261,7 @@ QImage ToQImage(const TFastDIB& image) {
     case 32: format = QImage::Format_RGB32; break;
     default: return QImage();
   }
+  // clang-format on
   QImage picture(image.Width(), image.AbsHeight, format);
   if (picture.isNull()) throw std::runtime_error("Not enough memory to draw the image.");
   const int32_t width = image.Width();

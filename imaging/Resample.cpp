@@ -124,8 +124,8 @@ void QuickRow555(const uint8_t* r0, const uint8_t* r1, uint8_t* out, const TQuic
   }
 }
 
-using TQuickRowFn = void (*)(const uint8_t*, const uint8_t*, uint8_t*, const TQuickColumn*,
-                             int32_t, int32_t, int32_t);
+using TQuickRowFn = void (*)(const uint8_t*, const uint8_t*, uint8_t*, const TQuickColumn*, int32_t,
+                             int32_t, int32_t);
 
 // ---------------------------------------------------------------------------------------------
 // Kernels of ResampleInto
@@ -180,8 +180,7 @@ long double KernelExtended(int filter, long double a) {
     case FilterGaussian:
       return a < 2 ? std::exp(-2 * a * a) * 0.7978845608028653559L : 0;
     case FilterSpline36:
-      if (a < 1)
-        return (13.0L / 11) * a * a * a - (453.0L / 209) * a * a - (3.0L / 209) * a + 1;
+      if (a < 1) return (13.0L / 11) * a * a * a - (453.0L / 209) * a * a - (3.0L / 209) * a + 1;
       if (a < 2) {
         const long double b = a - 1;
         return -(6.0L / 11) * b * b * b + (270.0L / 209) * b * b - (156.0L / 209) * b;
@@ -380,8 +379,7 @@ void VerticalRow(const TFastDIB& inter, const TContributor& c, const int32_t* w,
   for (; t + 4 <= c.Count; t += 4) {
     const uint8_t *r0 = rows[t], *r1 = rows[t + 1], *r2 = rows[t + 2], *r3 = rows[t + 3];
     const int32_t w0 = w[t], w1 = w[t + 1], w2 = w[t + 2], w3 = w[t + 3];
-    for (int32_t i = 0; i < bytes; ++i)
-      acc[i] += w0 * r0[i] + w1 * r1[i] + w2 * r2[i] + w3 * r3[i];
+    for (int32_t i = 0; i < bytes; ++i) acc[i] += w0 * r0[i] + w1 * r1[i] + w2 * r2[i] + w3 * r3[i];
   }
   for (; t < c.Count; ++t) {
     const uint8_t* r = rows[t];
@@ -426,6 +424,7 @@ void TFastDIB::QuickResizeInto(TFastDIB& target) const {
   RequireSameDepth(*this, target, "resize");
   int channels = 0;
   TQuickRowFn rowFn = nullptr;
+  // clang-format off
   switch (target.BitCount()) {
     case 8: channels = 1, rowFn = QuickRowBytes<1>; break;
     case 16: channels = 2, rowFn = QuickRow555; break;
@@ -433,6 +432,7 @@ void TFastDIB::QuickResizeInto(TFastDIB& target) const {
     case 32: channels = 4, rowFn = QuickRowBytes<4>; break;
     default: return;
   }
+  // clang-format on
   const int32_t sw = Width(), sh = AbsHeight, dw = target.Width(), dh = target.AbsHeight;
   // 64-bit positions: the same values as 16.16 in 32 bits for every size that fits there, and
   // no wrap-around for the sizes that do not.
@@ -472,8 +472,9 @@ void TFastDIB::ResampleInto(TFastDIB& target, int filter) const {
   TFastDIB inter(dw, interDepth, Height());
 
   std::vector<uint8_t> wideRow(depth == 16 ? size_t(sw) * 3 : 0);
-  void (*hRow)(const uint8_t*, uint8_t*, const TContributors&) =
-      channels == 1 ? HorizontalRow<1> : channels == 3 ? HorizontalRow<3> : HorizontalRow<4>;
+  void (*hRow)(const uint8_t*, uint8_t*, const TContributors&) = channels == 1   ? HorizontalRow<1>
+                                                                 : channels == 3 ? HorizontalRow<3>
+                                                                                 : HorizontalRow<4>;
   for (int32_t row = 0; row < AbsHeight; ++row) {
     const uint8_t* src = Scanlines[size_t(row)];
     if (depth == 16) {

@@ -27,7 +27,8 @@ const TFastDIB* SourcePhoto() {
         env ? QString::fromLocal8Bit(env)
             : QStringLiteral("/work/shared/photos/picosdeeuropa_by_Aitzol_Berasategi.jpg");
     try {
-      auto image = DecodeJpegAsColor(path, [](int32_t, int32_t) { return 1; }, false);
+      const auto fullScale = [](int32_t, int32_t) { return 1; };
+      auto image = DecodeJpegAsColor(path, fullScale, false);
       return image && image->BitCount() == 24 ? std::move(image) : nullptr;
     } catch (...) {
       return nullptr;
@@ -71,9 +72,8 @@ std::unique_ptr<TFastDIB> Picture(int32_t width, int32_t height) {
 
 void CountPixels(benchmark::State& state, int64_t pixels) {
   state.SetItemsProcessed(state.iterations() * pixels);
-  state.counters["MPix/s"] =
-      benchmark::Counter(double(state.iterations()) * double(pixels) / 1e6,
-                         benchmark::Counter::kIsRate);
+  state.counters["MPix/s"] = benchmark::Counter(double(state.iterations()) * double(pixels) / 1e6,
+                                                benchmark::Counter::kIsRate);
   state.SetLabel(SourcePhoto() ? "photo" : "synthetic");
 }
 
@@ -90,8 +90,7 @@ void BM_QuickResizeInto_2000x1500_to_1500x1125(benchmark::State& state) {
 }
 BENCHMARK(BM_QuickResizeInto_2000x1500_to_1500x1125)->Unit(benchmark::kMillisecond);
 
-void Resample(benchmark::State& state, int32_t sw, int32_t sh, int32_t dw, int32_t dh,
-              int filter) {
+void Resample(benchmark::State& state, int32_t sw, int32_t sh, int32_t dw, int32_t dh, int filter) {
   auto source = Picture(sw, sh);
   TFastDIB target(dw, 24, dh);
   for (auto _ : state) {

@@ -14,7 +14,9 @@
 
 // Fontconfig keeps its configuration until the process ends; under LeakSanitizer (the
 // sanitizer build) that is no leak of ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig\n";
+}
 
 namespace {
 
@@ -103,7 +105,8 @@ TEST_P(CopyRectClipping, CopiesExactlyTheOverlapOfBothImages) {
       const int sx = x - c.destX + c.srcX, sy = y - c.destY + c.srcY;
       const bool inside = x >= c.destX && x < c.destX + c.width && y >= c.destY &&
                           y < c.destY + c.height && sx >= 0 && sx < 40 && sy >= 0 && sy < 25;
-      const uint8_t* expected = inside ? PicturePixel(source, sx, sy) : PicturePixel(original, x, y);
+      const uint8_t* expected =
+          inside ? PicturePixel(source, sx, sy) : PicturePixel(original, x, y);
       ASSERT_EQ(0, std::memcmp(PicturePixel(target, x, y), expected, size_t(p)))
           << "pixel " << x << "," << y << (inside ? " copied" : " kept");
     }
@@ -113,6 +116,7 @@ TEST_P(CopyRectClipping, CopiesExactlyTheOverlapOfBothImages) {
       ASSERT_EQ(target.Scanlines[r][i], before[size_t(r * target.Stride + i)]);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rectangles, CopyRectClipping,
     testing::Values(RectCase{24, 0, 0, 10, 5, 30, 20},     // the whole target
@@ -128,6 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RectCase{24, -50, 0, 0, 0, 30, 10},    // width clipped below 0: nothing
                     RectCase{8, 0, -30, 0, 0, 10, 20},     // height clipped below 0: nothing
                     RectCase{24, 3, 3, 3, 3, 0, 5}));      // empty rectangle
+// clang-format on
 
 TEST(CopyRectFrom, DifferentDepthsCopyNothing) {
   TFastDIB source(10, 8, 10), target(10, 24, 10);
@@ -248,7 +253,8 @@ TEST(DrawToPainterPlacement, OffsetsClipAndRespectThePaintersTransformAndClip) {
       for (int x = 0; x < 50; ++x) {
         const bool covered = x >= ox && x < ox + 30 && y >= oy && y < oy + 20 &&
                              (!c.clip || clipRect.contains(x, y));
-        const QColor expected = covered ? ExpectedColour(cell, x - ox, y - oy) : QColor(Qt::magenta);
+        const QColor expected =
+            covered ? ExpectedColour(cell, x - ox, y - oy) : QColor(Qt::magenta);
         ASSERT_EQ(QColor(bitmap.pixel(x, y)), expected)
             << "at " << c.x << "," << c.y << ": pixel " << x << "," << y;
       }

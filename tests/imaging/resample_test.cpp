@@ -113,8 +113,8 @@ TEST_P(QuickResizeDepth, OnePixelUpscaledFillsEveryTargetPixel) {
   source.QuickResizeInto(target);
   for (int r = 0; r < 3; ++r)
     for (int x = 0; x < 3; ++x)
-      EXPECT_EQ(0, std::memcmp(target.Scanlines[r] + x * (depth / 8), pixel.data(),
-                               size_t(depth / 8)));
+      EXPECT_EQ(
+          0, std::memcmp(target.Scanlines[r] + x * (depth / 8), pixel.data(), size_t(depth / 8)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, QuickResizeDepth, testing::Values(8, 16, 24, 32));
@@ -192,6 +192,7 @@ long double RefSinc(long double x) {
 long double RefKernel(int filter, long double a) {
   const long double pi = 3.141592653589793238462643383279502884L;
   const long double a2 = a * a, a3 = a2 * a;
+  // clang-format off
   switch (filter) {
     case 0: return 1;
     case 1: return a <= 0.5L ? 1 : 0;
@@ -224,13 +225,14 @@ long double RefKernel(int filter, long double a) {
       return a < 3 ? (0.42L + 0.5L * cosl(pi * a / 3) + 0.08L * cosl(2 * pi * a / 3)) * RefSinc(a)
                    : 0;
   }
+  // clang-format on
   return 0;
 }
 
 TEST(ResampleKernels, MatchTheFormulasAndVanishOutsideTheirSupport) {
   const double supports[16] = {0, 0.5, 1, 1, 1, 1, 1.5, 2, 2, 2, 2, 2, 3, 3, 3, 3};
-  const double points[] = {0,   0.1,  0.25, 0.4999, 0.5,  0.75, 1,   1.2, 1.5,
-                           1.7, 1.99, 2,    2.3,    2.75, 2.99, 3,   3.5, 7};
+  const double points[] = {0,   0.1,  0.25, 0.4999, 0.5,  0.75, 1, 1.2, 1.5,
+                           1.7, 1.99, 2,    2.3,    2.75, 2.99, 3, 3.5, 7};
   for (int filter = 0; filter < 16; ++filter) {
     EXPECT_EQ(ResampleKernelSupport(filter), supports[filter]) << filter;
     for (double x : points)
@@ -311,11 +313,14 @@ TEST(Resample, BlackmanKeepsAUniformImageUniform) {
     int depth, sw, sh, dw, dh;
     std::vector<uint8_t> pixel;
   };
-  const Case cases[] = {
-      {24, 40, 30, 420, 594, {37, 128, 250}}, {24, 1125, 1500, 420, 594, {1, 254, 99}},
-      {24, 300, 200, 7, 3, {0, 255, 128}},    {8, 50, 60, 1, 1, {200}},
-      {8, 9, 9, 100, 3, {255}},               {8, 33, 17, 33, 17, {0}},
-      {32, 20, 10, 45, 11, {10, 20, 30, 40}}, {24, 1, 1, 5, 9, {90, 91, 92}}};
+  const Case cases[] = {{24, 40, 30, 420, 594, {37, 128, 250}},
+                        {24, 1125, 1500, 420, 594, {1, 254, 99}},
+                        {24, 300, 200, 7, 3, {0, 255, 128}},
+                        {8, 50, 60, 1, 1, {200}},
+                        {8, 9, 9, 100, 3, {255}},
+                        {8, 33, 17, 33, 17, {0}},
+                        {32, 20, 10, 45, 11, {10, 20, 30, 40}},
+                        {24, 1, 1, 5, 9, {90, 91, 92}}};
   for (const Case& c : cases) {
     TFastDIB source(c.sw, c.depth, c.sh), target(c.dw, c.depth, c.dh);
     FillUniform(source, c.pixel);
@@ -451,9 +456,11 @@ class ResampleAgainstReference : public testing::TestWithParam<int> {};
 
 TEST_P(ResampleAgainstReference, UpAndDownscalesMatchTapByTap) {
   const int filter = GetParam();
+  // clang-format off
   const SizeCase cases[] = {{24, 37, 23, 16, 41}, {24, 9, 7, 31, 29}, {8, 45, 3, 7, 10},
                             {32, 11, 13, 5, 6},   {16, 14, 9, 23, 4}, {24, 3, 2, 2, 3},
                             {8, 100, 1, 1, 1},    {24, 2, 2, 1000, 3}};
+  // clang-format on
   for (const SizeCase& c : cases) {
     TFastDIB source(c.sw, c.depth, c.sh), target(c.dw, c.depth, c.dh);
     FillRandom(source, uint32_t(filter * 1000 + c.sw));
