@@ -1,0 +1,232 @@
+#include "Document.h"
+
+#include <algorithm>
+#include <limits>
+#include <stdexcept>
+
+#include <QFile>
+#include <QFileDevice>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QSaveFile>
+#include <QtEndian>
+
+namespace {
+
+const char* const kReadBeyondEnd = "Read beyond end of file";
+
+std::runtime_error NamedError(const QString& path, const QString& what) {
+  return std::runtime_error(
+      QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), what).toStdString());
+}
+
+// A file system that fills up takes part of a block first and fails only on the next write, so
+// the rest is written until the device takes nothing more and tells why.
+void WriteAll(QIODevice& out, const char* data, int64_t size, const QString& name) {
+  while (size > 0) {
+    const int64_t written = out.write(data, size);
+    if (written <= 0) throw WriteFailure(name, out);
+    data += written;
+    size -= written;
+  }
+}
+
+void WriteInt32(QIODevice& out, int32_t value, const QString& name) {
+  char bytes[4];
+  qToLittleEndian<int32_t>(value, bytes);
+  WriteAll(out, bytes, 4, name);
+}
+
+void WriteTitle(QIODevice& out, const QString& title, const QString& name) {
+  QByteArray bytes(title.size() * 2, Qt::Uninitialized);
+  for (qsizetype i = 0; i < title.size(); ++i) {
+    qToLittleEndian<uint16_t>(title.at(i).unicode(), bytes.data() + 2 * i);
+  }
+  WriteInt32(out, static_cast<int32_t>(title.size()), name);
+  WriteAll(out, bytes.constData(), bytes.size(), name);
+}
+
+// The working JPEG's size, then its bytes, through `buffer`.
+void CopyWorkFile(QIODevice& out, const QString& workFile, QByteArray& buffer,
+                  const QString& name) {
+  QFile in(workFile);
+  if (!in.open(QIODevice::ReadOnly)) throw NamedError(workFile, OpenErrorText(workFile, in));
+  const int64_t size = in.size();
+  if (size > std::numeric_limits<int32_t>::max()) {
+    throw NamedError(workFile, QStringLiteral("the picture is too large for a document"));
+  }
+  WriteInt32(out, static_cast<int32_t>(size), name);
+  if (buffer.isEmpty()) buffer.resize(kDocumentChunk);
+  int64_t left = size;
+  while (left > 0) {
+    const int64_t chunk = std::min(left, kDocumentChunk);
+    if (in.read(buffer.data(), chunk) != chunk) {
+      throw NamedError(workFile, QStringLiteral("the working copy could not be read (%1)")
+                                     .arg(in.errorString()));
+    }
+    WriteAll(out, buffer.constData(), chunk, name);
+    left -= chunk;
+  }
+}
+
+QString DeviceName(const QIODevice& device) {
+  if (const auto* file = qobject_cast<const QFileDevice*>(&device)) return file->fileName();
+  return QStringLiteral("document");
+}
+
+}  // namespace
+
+QString WriteErrorText(const QIODevice& device) {
+  if (const auto* file = qobject_cast<const QFileDevice*>(&device)) {
+    if (file->error() == QFileDevice::ResourceError) return QStringLiteral("Disk full");
+  }
+  const QString text = device.errorString();
+  return text.isEmpty() || text == QLatin1String("Unknown error")
+             ? QStringLiteral("the file could not be written")
+             : text;
+}
+
+// "Disk full" stands alone: it is the same message whichever file the system was writing.
+std::runtime_error WriteFailure(const QString& path, const QIODevice& device) {
+  const QString text = WriteErrorText(device);
+  if (text == QLatin1String("Disk full")) return std::runtime_error("Disk full");
+  return NamedError(path, text);
+}
+
+QString OpenErrorText(const QString& path, const QIODevice& device) {
+  if (!QFileInfo::exists(path)) return QStringLiteral("File not found");
+  if (const auto* file = qobject_cast<const QFileDevice*>(&device)) {
+    if (file->error() == QFileDevice::PermissionsError) return QStringLiteral("File access denied");
+    if (file->error() == QFileDevice::ResourceError) return QStringLiteral("Disk full");
+  }
+  return device.errorString();
+}
+
+void WriteDocumentTo(QIODevice& out, const TDocumentLayout& layout,
+                     const std::vector<TDocumentEntry>& entries) {
+  const QString name = DeviceName(out);
+  if (entries.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+    throw std::runtime_error("Too many photos for one document");
+  }
+  WriteInt32(out, kDocumentMagic, name);
+  WriteInt32(out, kDocumentVersion, name);
+  WriteInt32(out, layout.Rows, name);
+  WriteInt32(out, layout.Columns, name);
+  WriteInt32(out, layout.Order, name);
+  WriteInt32(out, static_cast<int32_t>(entries.size()), name);
+  QByteArray buffer;
+  for (const TDocumentEntry& entry : entries) {
+    const TShporaData& p = *entry.Parameters;
+    for (int32_t value : {p.Rotation, p.ImageType, p.Brightness, p.Contrast, p.CropLeft,
+                          p.CropRight, p.CropTop, p.CropBottom}) {
+      WriteInt32(out, value, name);
+    }
+    WriteTitle(out, entry.Title, name);
+    CopyWorkFile(out, entry.WorkFile, buffer, name);
+  }
+}
+
+void SaveDocumentFile(const QString& path, const TDocumentLayout& layout,
+                      const std::vector<TDocumentEntry>& entries) {
+  // QSaveFile writes a temporary file in the target's folder and renames it over the target on
+  // commit; destroying it uncommitted removes the temporary file.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    throw NamedError(path, file.error() == QFileDevice::ResourceError
+                               ? QStringLiteral("Disk full")
+                               : OpenErrorText(QFileInfo(path).absolutePath(), file));
+  }
+  try {
+    WriteDocumentTo(file, layout, entries);
+  } catch (...) {
+    file.cancelWriting();
+    throw;
+  }
+  if (!file.flush()) throw WriteFailure(path, file);
+  if (!file.commit()) throw WriteFailure(path, file);
+}
+
+TDocumentReader::TDocumentReader(QIODevice& in) : In(in) {}
+
+int64_t TDocumentReader::Remaining() const {
+  if (In.isSequential()) return -1;
+  return std::max<int64_t>(0, In.size() - In.pos());
+}
+
+int32_t TDocumentReader::MaxPhotosLeft(int32_t count) const {
+  const int64_t left = Remaining();
+  if (left < 0) return count;
+  return static_cast<int32_t>(std::min<int64_t>(count, left / kMinPhotoRecordBytes));
+}
+
+void TDocumentReader::ReadExact(char* data, int64_t size) {
+  if (size > 0 && In.read(data, size) != size) throw std::runtime_error(kReadBeyondEnd);
+}
+
+int64_t TDocumentReader::CheckLength(int64_t length) const {
+  const int64_t left = Remaining();
+  if (length < 0 || (left >= 0 && length > left)) throw std::runtime_error(kReadBeyondEnd);
+  return length;
+}
+
+bool TDocumentReader::ReadMagic() {
+  char bytes[4];
+  if (In.read(bytes, 4) != 4) return false;
+  return qFromLittleEndian<int32_t>(bytes) == kDocumentMagic;
+}
+
+int32_t TDocumentReader::ReadInt32() {
+  char bytes[4];
+  ReadExact(bytes, 4);
+  return qFromLittleEndian<int32_t>(bytes);
+}
+
+TDocumentLayout TDocumentReader::ReadLayout() {
+  TDocumentLayout layout;
+  layout.Rows = ReadInt32();
+  layout.Columns = ReadInt32();
+  layout.Order = ReadInt32();
+  return layout;
+}
+
+int32_t TDocumentReader::ReadCount() {
+  const int32_t count = ReadInt32();
+  if (count < 0) throw std::runtime_error(kReadBeyondEnd);
+  return count;
+}
+
+void TDocumentReader::ReadParameters(TShporaData& p) {
+  for (int32_t* field : {&p.Rotation, &p.ImageType, &p.Brightness, &p.Contrast, &p.CropLeft,
+                         &p.CropRight, &p.CropTop, &p.CropBottom}) {
+    *field = ReadInt32();
+  }
+}
+
+QString TDocumentReader::ReadTitle() {
+  const int64_t bytes = CheckLength(int64_t(ReadInt32()) * 2);
+  // Read in pieces so that a sequential device, whose length cannot be checked in advance,
+  // never makes us allocate more than it has delivered.
+  QByteArray data;
+  while (data.size() < bytes) {
+    const int64_t piece = std::min<int64_t>(bytes - data.size(), kDocumentChunk);
+    const qsizetype at = data.size();
+    data.resize(at + piece);
+    ReadExact(data.data() + at, piece);
+  }
+  QString title(static_cast<qsizetype>(bytes / 2), Qt::Uninitialized);
+  for (qsizetype i = 0; i < title.size(); ++i) {
+    title[i] = QChar(qFromLittleEndian<uint16_t>(data.constData() + 2 * i));
+  }
+  return title;
+}
+
+void TDocumentReader::CopyJpeg(QIODevice& target, const QString& targetName) {
+  int64_t left = CheckLength(ReadInt32());
+  if (Buffer.size() < std::min(left, kDocumentChunk)) Buffer.resize(std::min(left, kDocumentChunk));
+  while (left > 0) {
+    const int64_t chunk = std::min<int64_t>(left, Buffer.size());
+    ReadExact(Buffer.data(), chunk);
+    WriteAll(target, Buffer.constData(), chunk, targetName);
+    left -= chunk;
+  }
+}

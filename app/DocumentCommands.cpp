@@ -1,0 +1,127 @@
+// The document commands of the main window: open and save .TavDoc files.
+#include <stdexcept>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "Document.h"
+#include "FormMain.h"
+#include "PhotoOrder.h"
+#include "Prompts.h"
+#include "WaitProtocol.h"
+
+namespace {
+
+const char* const kDocumentFilter = "*.TavDoc|*.TavDoc|*.*|*.*";
+
+std::runtime_error NamedError(const QString& path, const QString& what) {
+  return std::runtime_error(
+      QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), what).toStdString());
+}
+
+}  // namespace
+
+void TFormMain::sSpeedButtonOpenClick() {
+  if (!ConfirmSave()) return;
+  ClearDocument();
+  const QString path = Prompts.OpenFile(this, QStringLiteral("Open Tavrolin Document"),
+                                        QLatin1String(kDocumentFilter));
+  if (!path.isEmpty()) OpenDocument(path);
+}
+
+void TFormMain::OnShowSaveMenu() {
+  MenuSave->popup(sSpeedButtonSave->mapToGlobal(QPoint(0, sSpeedButtonSave->height() + 5)));
+}
+
+void TFormMain::OnSaveAsTavDoc() {
+  if (PhotoCount() == 0) return;
+  SaveDocumentAs();
+}
+
+bool TFormMain::SaveDocumentAs() {
+  QString path = Prompts.SaveFile(this, QStringLiteral("Save Tavrolin Document"),
+                                  QLatin1String(kDocumentFilter), QStringLiteral("TavDoc"));
+  if (path.isEmpty()) return false;
+  if (FileExtension(path).isEmpty()) path += QStringLiteral(".TavDoc");
+  WriteDocument(path);
+  // Only a document that was written names the window.
+  SetDocumentTitle(QFileInfo(path).fileName());
+  return true;
+}
+
+void TFormMain::WriteDocument(const QString& path) {
+  std::vector<TDocumentEntry> entries;
+  entries.reserve(PhotoCount());
+  for (int i = 0; i < PhotoCount(); ++i) {
+    entries.push_back({Photo(i), RowTitle(i), Photo(i)->WorkFile});
+  }
+  SaveDocumentFile(path, {LayoutRows(), LayoutColumns(), LayoutOrder()}, entries);
+}
+
+void TFormMain::OpenDocument(const QString& path) {
+  const QString name = QFileInfo(path).fileName();
+  // The title names the file even when nothing can be read from it.
+  SetDocumentTitle(name);
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) throw NamedError(path, OpenErrorText(path, file));
+  TDocumentReader reader(file);
+  bool suspended = false;
+  RunFinally(
+      [&] {
+        // Not a document, or a version we do not know: ignored without a message.
+        if (!reader.ReadMagic()) return;
+        EnsureWorkFolder();
+        const int32_t version = reader.ReadInt32();
+        fileView->setUpdatesEnabled(false);
+        suspended = true;
+        if (version == kDocumentVersion) ReadDocumentPhotos(reader, name);
+      },
+      [&] {
+        file.close();
+        if (suspended) fileView->setUpdatesEnabled(true);
+        SelectPhoto(nullptr);
+        OnPageCountChange();
+      });
+}
+
+void TFormMain::ReadDocumentPhotos(TDocumentReader& reader, const QString& documentName) {
+  const TDocumentLayout layout = reader.ReadLayout();
+  SetLayout(layout.Rows, layout.Columns, layout.Order);
+  const int32_t count = reader.ReadCount();
+  // The bar's range is what the file can hold, so that a forged count cannot stretch it.
+  const TWaitScope wait(Wait(), QStringLiteral("Please wait..."),
+                        QStringLiteral("Opening ") + documentName + QStringLiteral("..."), 1,
+                        reader.MaxPhotosLeft(count));
+  const TBusyScope busy(*this);
+  for (int64_t i = 1; i <= count; ++i) {
+    wait.Wait.SetProgress(static_cast<int>(i));
+    if (!wait.Wait.Running()) break;
+    ReadDocumentPhoto(reader, documentName);
+  }
+}
+
+void TFormMain::ReadDocumentPhoto(TDocumentReader& reader, const QString& documentName) {
+  const QString workFile = TShpora::FindFreeFileName(WorkFolder, QStringLiteral(".jpg"));
+  if (workFile.isEmpty()) {
+    throw std::runtime_error("The working folder has no free file name left");
+  }
+  std::unique_ptr<TShpora> photo = TShpora::CreateForWorkFile(workFile);
+  // The working file is created at once and exclusively: the name stays taken while the record
+  // is read, and no other row's file can ever be reused.
+  QFile work(workFile);
+  if (!work.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    photo->WorkFile.clear();  // not ours: the record must not delete it
+    throw NamedError(workFile, OpenErrorText(QFileInfo(workFile).absolutePath(), work));
+  }
+  reader.ReadParameters(*photo);
+  const QString title = reader.ReadTitle();
+  reader.CopyJpeg(work, workFile);
+  if (!work.flush()) throw WriteFailure(workFile, work);
+  work.close();
+  TShpora* added = photo.get();
+  InsertRow(PhotoCount(), title, documentName, std::move(photo));
+  added->Reload(false);
+}
