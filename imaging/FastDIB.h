@@ -200,10 +200,14 @@ class TFastDIB {
   // Copies the whole image 1:1 (no blending or scaling) with its top-left at (x, y) of the
   // painter's device; the picture comes out upright.
   void DrawTo(QPainter& painter, int x, int y) const;
-  // Copies the whole image 1:1 into another 24-bit image, (x, y) measured from its top-left,
-  // clipped to it. The fast path for drawing cells onto a sheet held as a TFastDIB.
+  // Copies the whole image 1:1 into another image of the same depth (8 bits or more), or an
+  // 8-bit image into a 24-bit one through its colour table; (x, y) measured from the target's
+  // top-left, clipped to it. The fast path for drawing cells onto a sheet held as a TFastDIB.
+  // Other pairs of depths copy nothing.
   void DrawTo(TFastDIB& target, int x, int y) const;
-  // Draws one line of text, black on an opaque white cell, top-left at (x, y) from the top.
+  // Draws one line of text, black on an opaque white cell, top-left at (x, y) from the top;
+  // pixels outside the cell are untouched. Needs the application's font system (a
+  // QGuiApplication); without one it throws std::runtime_error.
   void DrawTextLine(int x, int y, const QString& text);
   // Copies a width x height rectangle of `source` at (srcX, srcY) to (destX, destY), picture
   // coordinates from the top, clipped to both images; same depth of 8 bits or more.

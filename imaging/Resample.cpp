@@ -5,6 +5,7 @@
 // row order, so a region view works as a source and the two images must share their
 // orientation. The depth of the target selects the variant; every variant is a template
 // instantiated for one pixel layout, so the pixel loops never branch on the depth.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -249,8 +250,9 @@ inline uint8_t Finish(int32_t sum, const TContributor& c) {
   return uint8_t((uint64_t(uint32_t(n)) * c.Multiplier) >> c.Shift);
 }
 
-// Sums beyond this bound (sum of |weights| x 255) would leave 32 bits; it is far beyond any
-// image that fits in memory, but a forged size must not wrap around silently.
+// Sums beyond this bound (sum of |weights| x 255) would leave 32 bits. Real sizes stay near
+// 2^19; only a source millions of pixels wide squeezed into a few pixels comes close, and that
+// must fail with a message rather than wrap around.
 constexpr int64_t kMaxAbsWeightSum = int64_t(1) << 23;
 
 // The contributors of one axis: `dstSize` target positions over `srcSize` source positions.
@@ -258,34 +260,30 @@ TContributors BuildContributors(int32_t srcSize, int32_t dstSize, int filter) {
   const double scale = double(dstSize) / double(srcSize);
   const double support = kSupport[filter];
   const double r = scale >= 1 ? support : support / scale;
-  const double taps = 2 * std::trunc(r) + 1;
-  if (taps > double(1 << 30)) throw std::runtime_error("The image is too large to resample.");
-  const int32_t T = int32_t(taps);
+  const int64_t T = 2 * int64_t(std::trunc(r)) + 1;
 
   TContributors table;
   table.Positions.resize(size_t(dstSize));
-  std::vector<int32_t> run(static_cast<size_t>(T));
+  // Taps outside the source have weight 0 and add nothing, so only those inside are visited.
+  std::vector<int32_t> run(size_t(std::min<int64_t>(T, srcSize)));
   for (int32_t n = 0; n < dstSize; ++n) {
     // (n + 0.5) / scale - 0.5, written this way on purpose: the rounding of this expression
     // decides which source pixel a Box tap takes.
     const double centre = n / scale - (1 - 1 / scale) * 0.5;
-    const double firstTap = T <= 1 ? std::nearbyint(centre) : std::ceil(centre - r);
-    const int64_t first = int64_t(firstTap);
+    const int64_t first = int64_t(T <= 1 ? std::nearbyint(centre) : std::ceil(centre - r));
+    const int64_t jLo = std::max<int64_t>(first, 0);
+    const int64_t jHi = std::min<int64_t>(first + T - 1, srcSize - 1);
     int64_t sum = 0, absSum = 0;
-    int32_t lo = -1, hi = -1;  // first and last non-zero tap, as indices into `run`
-    for (int32_t t = 0; t < T; ++t) {
-      const int64_t j = first + t;
-      int32_t w = 0;
-      if (j >= 0 && j <= srcSize - 1) {
-        const double arg = centre - double(j);
-        const double v = scale >= 1 ? ResampleKernelValue(filter, arg) * 65536
-                                    : ResampleKernelValue(filter, arg * scale) * scale * 65536;
-        w = int32_t(std::nearbyint(v));
-      }
-      run[size_t(t)] = w;
+    int64_t lo = -1, hi = -1;  // first and last source index with a non-zero weight
+    for (int64_t j = jLo; j <= jHi; ++j) {
+      const double arg = centre - double(j);
+      const double v = scale >= 1 ? ResampleKernelValue(filter, arg) * 65536
+                                  : ResampleKernelValue(filter, arg * scale) * scale * 65536;
+      const int32_t w = int32_t(std::nearbyint(v));
+      run[size_t(j - jLo)] = w;
       if (w != 0) {
-        if (lo < 0) lo = t;
-        hi = t;
+        if (lo < 0) lo = j;
+        hi = j;
         sum += w;
         absSum += w < 0 ? -int64_t(w) : w;
       }
@@ -294,9 +292,10 @@ TContributors BuildContributors(int32_t srcSize, int32_t dstSize, int filter) {
     TContributor& c = table.Positions[size_t(n)];
     c.Offset = int32_t(table.Weights.size());
     if (lo >= 0) {
-      c.First = int32_t(first + lo);
-      c.Count = hi - lo + 1;
-      table.Weights.insert(table.Weights.end(), run.begin() + lo, run.begin() + hi + 1);
+      c.First = int32_t(lo);
+      c.Count = int32_t(hi - lo + 1);
+      table.Weights.insert(table.Weights.end(), run.begin() + (lo - jLo),
+                           run.begin() + (hi - jLo) + 1);
     } else {
       c.First = 0;
       c.Count = 0;
