@@ -129,5 +129,5 @@ void TUpdateThread::Run(std::shared_ptr<TShared> shared, QString url, QString ca
       Qt::QueuedConnection);
 
   std::unique_lock<std::mutex> lock(shared->Lock);
-  shared->Wake.wait(lock, [&] { return shared->HandlerDone || shared->StopRequested.load(); });
+  shared->Wake.wait(lock, [&] { return shared->HandlerDone.load() || shared->StopRequested.load(); });
 }

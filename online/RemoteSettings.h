@@ -77,7 +77,7 @@ class TUpdateThread {
     std::atomic<bool> Finished{false};
     std::mutex Lock;
     std::condition_variable Wake;
-    bool HandlerDone = false;
+    std::atomic<bool> HandlerDone{false};
   };
   static void Run(std::shared_ptr<TShared> shared, QString url, QString cacheFile);
   std::shared_ptr<TShared> Shared;
