@@ -42,21 +42,69 @@ TRotateWalk MakeWalk(int32_t sw, int32_t sh, int32_t tw, int32_t th, int32_t sca
   return walk;
 }
 
-// Target columns are walked in bands so that, for quarter turns, the source pixels a band reads
-// from one row to the next stay in cache. The positions are the same as a row-by-row walk's.
-constexpr int32_t BandWidth = 64;
+// Half turns and the identity at scale 1 move the point by exactly one source pixel along a
+// source row per target pixel and never change the fraction of X and Y, so each target row takes
+// a straight run of one source row. Its ends are computed instead of tested pixel by pixel.
+bool IsWholePixelRowWalk(const TRotateWalk& walk) {
+  return walk.SinStep == 0 && (walk.CosStep == 65536 || walk.CosStep == -65536);
+}
+
+// Narrows [from, to) to the steps j for which (u + dir * j) mod 65536 < n, dir being 1 or -1 and
+// u the whole part of X at step 0. With n and the run at most 32768 long that set is one
+// interval.
+void ClipRun(uint32_t u, int dir, uint32_t n, int32_t& from, int32_t& to) {
+  int64_t lo, hi;
+  if (dir > 0) {
+    lo = u < n ? 0 : 65536 - int64_t(u);
+    hi = u < n ? int64_t(n) - u : lo + n;
+  } else {
+    lo = int64_t(u) - n + 1;
+    hi = int64_t(u) + 1;
+  }
+  from = static_cast<int32_t>(std::max<int64_t>(from, lo));
+  to = static_cast<int32_t>(std::min<int64_t>(to, hi));
+}
+
+struct TSourceRows {
+  const uint8_t* const* Rows;
+  uint32_t Width, Height;
+};
 
 template <int BytesPerPixel>
-void RotatePixels(const TFastDIB& source, TFastDIB& target, const TRotateWalk& walk) {
-  const uint32_t sw = static_cast<uint32_t>(source.Width());
-  const uint32_t sh = static_cast<uint32_t>(source.AbsHeight);
+void RotateWholePixelRows(const TSourceRows& source, TFastDIB& target, const TRotateWalk& walk) {
+  const int dir = walk.CosStep / 65536;
+  for (int32_t r = 0; r < target.AbsHeight; ++r) {
+    const uint32_t ux = (walk.X0 + static_cast<uint32_t>(r) * walk.RowX) >> 16;
+    const uint32_t sy = (walk.Y0 + static_cast<uint32_t>(r) * walk.RowY) >> 16;
+    if (sy >= source.Height) continue;
+    int32_t from = 0, to = target.Width();
+    ClipRun(ux, dir, source.Width, from, to);
+    if (from >= to) continue;
+    const uint32_t sx = (ux + static_cast<uint32_t>(dir * from)) & 0xFFFF;
+    const uint8_t* in = source.Rows[sy] + static_cast<ptrdiff_t>(sx) * BytesPerPixel;
+    uint8_t* out = target.Scanlines[r] + static_cast<ptrdiff_t>(from) * BytesPerPixel;
+    for (int32_t j = from; j < to; ++j, out += BytesPerPixel, in += dir * BytesPerPixel)
+      std::memcpy(out, in, BytesPerPixel);
+  }
+}
+
+// Any other walk, quarter turns included: pixel by pixel. A walk that runs across the source rows
+// goes down the target in bands of columns, so that the source rows a band reads are still in
+// cache when the next target row reads them again one pixel further on.
+constexpr int32_t BandWidth = 16;
+
+template <int BytesPerPixel>
+void RotateAnyAngle(const TSourceRows& source, TFastDIB& target, const TRotateWalk& walk) {
   const int32_t tw = target.Width();
   const int32_t th = target.AbsHeight;
   const uint32_t cosStep = static_cast<uint32_t>(walk.CosStep);
   const uint32_t sinStep = static_cast<uint32_t>(walk.SinStep);
-  const uint8_t* const* rows = source.Scanlines.data();
-  for (int32_t band = 0; band < tw; band += BandWidth) {
-    const int32_t bandEnd = std::min(band + BandWidth, tw);
+  // A walk that runs mostly along the source rows reads them in order anyway.
+  const uint32_t absCos = walk.CosStep < 0 ? 0u - cosStep : cosStep;
+  const uint32_t absSin = walk.SinStep < 0 ? 0u - sinStep : sinStep;
+  const int32_t bandWidth = absCos >= absSin ? tw : BandWidth;
+  for (int32_t band = 0; band < tw; band += bandWidth) {
+    const int32_t bandEnd = std::min(band + bandWidth, tw);
     const uint32_t bandX = walk.X0 + static_cast<uint32_t>(band) * cosStep;
     const uint32_t bandY = walk.Y0 + static_cast<uint32_t>(band) * sinStep;
     for (int32_t r = 0; r < th; ++r) {
@@ -67,12 +115,24 @@ void RotatePixels(const TFastDIB& source, TFastDIB& target, const TRotateWalk& w
         const uint32_t sx = X >> 16;
         const uint32_t sy = Y >> 16;
         // Unsigned: a point left of or below the source wraps to a large value and fails too.
-        if (sx < sw && sy < sh) std::memcpy(out, rows[sy] + sx * BytesPerPixel, BytesPerPixel);
+        if (sx < source.Width && sy < source.Height)
+          std::memcpy(out, source.Rows[sy] + sx * BytesPerPixel, BytesPerPixel);
         X += cosStep;
         Y += sinStep;
       }
     }
   }
+}
+
+template <int BytesPerPixel>
+void RotatePixels(const TFastDIB& source, TFastDIB& target, const TRotateWalk& walk) {
+  const TSourceRows rows{source.Scanlines.data(), static_cast<uint32_t>(source.Width()),
+                         static_cast<uint32_t>(source.AbsHeight)};
+  constexpr int32_t MaxRun = 32768;  // for ClipRun's single interval
+  if (IsWholePixelRowWalk(walk) && source.Width() <= MaxRun && target.Width() <= MaxRun)
+    RotateWholePixelRows<BytesPerPixel>(rows, target, walk);
+  else
+    RotateAnyAngle<BytesPerPixel>(rows, target, walk);
 }
 
 }  // namespace

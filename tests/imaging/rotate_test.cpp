@@ -109,11 +109,17 @@ TEST(RotateInto, WideImagesAndOtherAnglesMatchThePlainWalk) {
       {150, 97, 97, 150, 65536, 90},   {150, 97, 97, 150, 65536, -90},
       {150, 97, 150, 97, 65536, 180},  {130, 70, 140, 90, 65536, 30},
       {130, 70, 140, 90, 50000, -45},  {200, 3, 3, 200, 65536, 90},
-      {64, 65, 129, 66, 98304, 271.5},
+      {64, 65, 129, 66, 98304, 271.5}, {40, 30, 100, 90, 65536, 90},
+      {40, 30, 100, 90, 65536, 180},   {40, 30, 100, 90, 65536, 0},
+      {101, 57, 23, 19, 65536, -90},   {33, 80, 81, 34, 65536, 270},
+      {50, 50, 50, 50, -65536, 90},    {70, 20, 20, 70, 131072, 90},
+      {41, 17, 41, 17, 65536, 360},    {17, 41, 41, 17, 65536, -270},
+      {30, 5, 12, 40, 65536, 90},      {30, 5, 12, 40, 65536, -90},  // runs inside one band
+      {5, 30, 12, 40, 65536, 180},     {5, 30, 12, 40, 65536, 0},
   };
   // clang-format on
   std::mt19937 random(42);
-  for (int depth : {8, 24}) {
+  for (int depth : {8, 16, 24, 32}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(testing::Message() << depth << " bits " << c.sw << "x" << c.sh << " -> " << c.tw
                                       << "x" << c.th << " at " << c.angle);
@@ -125,6 +131,24 @@ TEST(RotateInto, WideImagesAndOtherAnglesMatchThePlainWalk) {
       ReferenceRotate(source, plain, c.scale, c.angle);
       ASSERT_EQ(0, std::memcmp(fast.Bits, plain.Bits, size_t(fast.Stride) * c.th));
     }
+  }
+}
+
+TEST(RotateInto, ARegionViewTurnsLikeACopyOfItsRectangle) {
+  TFastDIB source(60, 24, 50);
+  std::mt19937 random(9);
+  for (int i = 0; i < source.Stride * 50; ++i) source.Bits[i] = uint8_t(random());
+  TFastDIB view, copy(37, 24, 29);
+  view.AttachRegion(source, 11, 7, 37, 29);
+  view.ConvertInto(copy);
+  for (double angle : {90.0, -90.0, 180.0, 0.0, 33.0}) {
+    SCOPED_TRACE(angle);
+    const bool quarter = angle == 90 || angle == -90;
+    const int tw = quarter ? 29 : 37, th = quarter ? 37 : 29;
+    TFastDIB fromView(tw, 24, th), fromCopy(tw, 24, th);
+    view.RotateInto(fromView, 65536, angle);
+    copy.RotateInto(fromCopy, 65536, angle);
+    ASSERT_EQ(0, std::memcmp(fromView.Bits, fromCopy.Bits, size_t(fromView.Stride) * th));
   }
 }
 
