@@ -1,10 +1,9 @@
 #include "Ads.h"
 
-#include <stdexcept>
-
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
+#include <stdexcept>
 
 #include "Http.h"
 #include "VirtualIniFile.h"
@@ -48,7 +47,9 @@ class TCacheReceiver : public IHttpReceiver {
 
 TDownloadThread::TDownloadThread(TLinkInfo& slot) : Worker(&TDownloadThread::Run, std::ref(slot)) {}
 
-TDownloadThread::~TDownloadThread() { Join(); }
+TDownloadThread::~TDownloadThread() {
+  Join();
+}
 
 void TDownloadThread::Join() {
   if (Worker.joinable()) Worker.join();
@@ -57,7 +58,8 @@ void TDownloadThread::Join() {
 void TDownloadThread::Run(TLinkInfo& slot) {
   bool ok = false;
   try {
-    ok = QFileInfo::exists(slot.BigFile) || DownloadToFile(slot.Url1, slot.BigFile, slot.StopRequested);
+    ok = QFileInfo::exists(slot.BigFile) ||
+         DownloadToFile(slot.Url1, slot.BigFile, slot.StopRequested);
     if (ok)
       ok = QFileInfo::exists(slot.SmallFile) ||
            DownloadToFile(slot.Url2, slot.SmallFile, slot.StopRequested);
@@ -141,11 +143,16 @@ bool DownloadToFile(const QString& url, const QString& file, const std::atomic<b
 QImage DecodeAdImage(const QString& file) {
   const QString ext = QFileInfo(file).suffix().toLower();
   QByteArray format;
-  if (ext == u"bmp") format = "bmp";
-  else if (ext == u"ico") format = "ico";
-  else if (ext == u"jpg" || ext == u"jpeg") format = "jpeg";
-  else if (ext == u"png") format = "png";
-  else return QImage();  // .emf, .wmf and everything else: no decoder
+  if (ext == u"bmp")
+    format = "bmp";
+  else if (ext == u"ico")
+    format = "ico";
+  else if (ext == u"jpg" || ext == u"jpeg")
+    format = "jpeg";
+  else if (ext == u"png")
+    format = "png";
+  else
+    return QImage();  // .emf, .wmf and everything else: no decoder
   if (!QFileInfo(file).isFile()) return QImage();
   // The extension alone decides the decoder, as the cache names promise: a PNG under a .jpg
   // name does not decode.
@@ -176,7 +183,9 @@ TAdsTick AdsTimerTick(TWebLinks& links) {
   return tick;
 }
 
-QString AdsPanelHint(int32_t i) { return i == 0 ? kAds0Hint : kAdsHint; }
+QString AdsPanelHint(int32_t i) {
+  return i == 0 ? kAds0Hint : kAdsHint;
+}
 
 TAdsColumnLayout ShowAdsLayout(bool visible) {
   const int left = kAdsLeft + 2 + (visible ? kAdsWidth + 2 : 0);

@@ -8,16 +8,15 @@
 // after it has read Loading false with acquire ordering (IsReady). Destroying a slot (or the
 // whole TWebLinks) raises StopRequested and waits for its thread, so no thread ever touches a
 // slot that is gone.
-#include <atomic>
-#include <memory>
-#include <thread>
-#include <vector>
-
 #include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
 
 class TVirtualIniFile;
 struct TLinkInfo;
@@ -117,7 +116,9 @@ inline constexpr int kAdsLeft = 435;
 inline constexpr int kAdsWidth = 180;
 inline constexpr int kAdsHeight = 100;
 inline constexpr int kRightTabWidth = 433;
-inline QRect AdsPanelRect(int32_t i) { return {kAdsLeft, 100 * i, kAdsWidth, kAdsHeight}; }
+inline QRect AdsPanelRect(int32_t i) {
+  return {kAdsLeft, 100 * i, kAdsWidth, kAdsHeight};
+}
 inline const QString kAdsCaption = QStringLiteral("180 x 100");
 // ads0's hint, then the hint of ads1 to ads6.
 inline const QString kAds0Hint = QStringLiteral("This is a place for your advertment");

@@ -1,12 +1,12 @@
 #include "Http.h"
 
+#include <curl/curl.h>
+
 #include <cstring>
 #include <exception>
 #include <mutex>
 #include <stdexcept>
 #include <vector>
-
-#include <curl/curl.h>
 
 namespace {
 
@@ -207,11 +207,13 @@ namespace {
 
 // Windows-1252 from 0x80 to 0x9F; its five unassigned bytes map to the control characters of
 // the same number, which keeps the code page a one-to-one map of all 256 bytes.
+// clang-format off
 constexpr char16_t kHighControls[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+// clang-format on
 
 }  // namespace
 

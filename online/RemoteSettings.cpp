@@ -1,12 +1,11 @@
 #include "RemoteSettings.h"
 
-#include <stdexcept>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <stdexcept>
 
 #include "Http.h"
 #include "Site.h"
@@ -22,7 +21,9 @@ TRemoteSettings ReadRemoteSettings(const TVirtualIniFile& ini) {
   return s;
 }
 
-QString InfoUrl() { return tavrolin::SiteAddress() + QStringLiteral("/files/info.txt"); }
+QString InfoUrl() {
+  return tavrolin::SiteAddress() + QStringLiteral("/files/info.txt");
+}
 
 QString InfoCacheFileName(const QString& appDataFolder) {
   QString folder = appDataFolder;
@@ -40,9 +41,8 @@ void WriteInfoCache(const QString& file, const QString& text) {
 
   QSaveFile out(file);
   const auto fail = [&](const QString& why) {
-    return std::runtime_error(QStringLiteral("Cannot write %1: %2")
-                                  .arg(QFileInfo(file).fileName(), why)
-                                  .toStdString());
+    return std::runtime_error(
+        QStringLiteral("Cannot write %1: %2").arg(QFileInfo(file).fileName(), why).toStdString());
   };
   if (!out.open(QIODevice::WriteOnly)) throw fail(out.errorString());
   if (out.write(bytes) != bytes.size()) {
@@ -86,7 +86,9 @@ TUpdateThread::TUpdateThread(QObject* uiObject, QString url, QString cacheFile,
   Worker = std::thread(&TUpdateThread::Run, Shared, std::move(url), std::move(cacheFile));
 }
 
-TUpdateThread::~TUpdateThread() { Stop(); }
+TUpdateThread::~TUpdateThread() {
+  Stop();
+}
 
 void TUpdateThread::Stop() {
   {
@@ -97,7 +99,9 @@ void TUpdateThread::Stop() {
   if (Worker.joinable()) Worker.join();
 }
 
-bool TUpdateThread::Finished() const { return Shared->Finished.load(); }
+bool TUpdateThread::Finished() const {
+  return Shared->Finished.load();
+}
 
 void TUpdateThread::Run(std::shared_ptr<TShared> shared, QString url, QString cacheFile) {
   struct TMarkFinished {
@@ -129,5 +133,6 @@ void TUpdateThread::Run(std::shared_ptr<TShared> shared, QString url, QString ca
       Qt::QueuedConnection);
 
   std::unique_lock<std::mutex> lock(shared->Lock);
-  shared->Wake.wait(lock, [&] { return shared->HandlerDone.load() || shared->StopRequested.load(); });
+  shared->Wake.wait(lock,
+                    [&] { return shared->HandlerDone.load() || shared->StopRequested.load(); });
 }

@@ -2,12 +2,11 @@
 // Usage pings to the statistics page of the vendor's web site, and the addresses the "About" tab
 // opens. A ping is a plain GET of "http://" + host + "/stat.php?msg=" + message on a short-lived
 // thread of its own; nothing of the answer is read, and a lost ping leaves no trace.
+#include <QString>
 #include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
-
-#include <QString>
 
 // The statistics address of a message, appended unchanged (it is already escaped as sent).
 QString StatAddress(const QString& message);
@@ -23,9 +22,9 @@ inline const QString kPartnersPingMessage = QStringLiteral("Partners(from%20from
 QString AdvertisementPingMessage(const QString& www);
 
 // Addresses opened through the desktop (QDesktopServices::openUrl by the window).
-QString SiteRootAddress();    // "http://" + host
-QString PartnersAddress();    // "http://" + host + "/partners"
-QString FanPageAddress();     // "http://" + host + "/fans"
+QString SiteRootAddress();         // "http://" + host
+QString PartnersAddress();         // "http://" + host + "/partners"
+QString FanPageAddress();          // "http://" + host + "/fans"
 QString SupportMailAddress();      // "support@" + the host's name
 QString PartnershipMailAddress();  // "partners@" + the host's name
 // emailClick: "mailto:" + address + "?Subject=Request".

@@ -1,13 +1,12 @@
 #include "Update.h"
 
-#include <algorithm>
-#include <chrono>
-#include <stdexcept>
-
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
+#include <algorithm>
+#include <chrono>
+#include <stdexcept>
 
 #include "Http.h"
 
@@ -98,8 +97,10 @@ class TInstallerReceiver : public IHttpReceiver {
     const auto now = std::chrono::steady_clock::now();
     if (now - LastPump < std::chrono::milliseconds(50)) return Wait.Running();
     LastPump = now;
-    if (Out) ShowProgress();
-    else Wait.SetProgress(0);
+    if (Out)
+      ShowProgress();
+    else
+      Wait.SetProgress(0);
     return Wait.Running();
   }
 

@@ -2,11 +2,10 @@
 // The update check: comparing versions, deciding what a fetched settings text offers, the texts
 // and geometry of the update panel on the "About" tab, and downloading and starting the
 // installer under the wait dialog.
-#include <functional>
-
 #include <QColor>
 #include <QRect>
 #include <QString>
+#include <functional>
 
 #include "RemoteSettings.h"
 #include "WaitProtocol.h"

@@ -48,9 +48,12 @@ bool ParseIniInteger(const QString& text, int32_t& value) {
     for (qsizetype i = 2; i < text.size(); ++i) {
       const char16_t c = text[i].unicode();
       int digit = -1;
-      if (c >= u'0' && c <= u'9') digit = c - u'0';
-      else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-      else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
+      if (c >= u'0' && c <= u'9')
+        digit = c - u'0';
+      else if (c >= u'a' && c <= u'f')
+        digit = c - u'a' + 10;
+      else if (c >= u'A' && c <= u'F')
+        digit = c - u'A' + 10;
       if (digit < 0) return false;
       bits = bits * 16 + uint32_t(digit);
     }

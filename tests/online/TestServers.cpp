@@ -6,10 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <chrono>
 #include <cstring>
-
-#include <QFile>
 
 namespace {
 
@@ -81,7 +80,8 @@ TFaultServer::TFaultServer() {
   const int yes = 1;
   setsockopt(Listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   sockaddr_in a = Loopback(0);
-  if (::bind(Listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(Listener, 64) != 0)
+  if (::bind(Listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      ::listen(Listener, 64) != 0)
     qFatal("fault server: cannot listen on 127.0.0.1");
   Port = BoundPort(Listener);
   Acceptor = std::thread(&TFaultServer::AcceptLoop, this);
@@ -94,7 +94,9 @@ TFaultServer::~TFaultServer() {
   ::close(Listener);
 }
 
-QString TFaultServer::Host() const { return QStringLiteral("127.0.0.1:%1").arg(Port); }
+QString TFaultServer::Host() const {
+  return QStringLiteral("127.0.0.1:%1").arg(Port);
+}
 QString TFaultServer::Url(const QString& target) const {
   return QStringLiteral("http://") + Host() + target;
 }
@@ -210,7 +212,9 @@ TNginxSite::TNginxSite(const QString& root) {
   }
 }
 
-TNginxSite::~TNginxSite() { Stop(); }
+TNginxSite::~TNginxSite() {
+  Stop();
+}
 
 void TNginxSite::Stop() {
   if (Process.state() != QProcess::NotRunning) {
@@ -223,7 +227,9 @@ void TNginxSite::Stop() {
   Started = false;
 }
 
-QString TNginxSite::Host() const { return QStringLiteral("127.0.0.1:%1").arg(Port); }
+QString TNginxSite::Host() const {
+  return QStringLiteral("127.0.0.1:%1").arg(Port);
+}
 QString TNginxSite::Url(const QString& path) const {
   return QStringLiteral("http://") + Host() + path;
 }

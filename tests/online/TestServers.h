@@ -5,6 +5,10 @@
 // with a length that is no number, cut off mid-way, trickling slowly or stalling, and records
 // every request it gets. TNginxSite runs nginx with the vendor site's configuration through
 // server/start, on a free port, with its run folder (logs included) in a private folder.
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -13,18 +17,13 @@
 #include <utility>
 #include <vector>
 
-#include <QByteArray>
-#include <QProcess>
-#include <QString>
-#include <QTemporaryDir>
-
 struct TFaultResponse {
-  QByteArray Head;               // status line and header lines, each ending in CR LF
+  QByteArray Head;  // status line and header lines, each ending in CR LF
   QByteArray Body;
-  int ChunkSize = 0;             // > 0: the body goes out in pieces of this size ...
-  int ChunkDelayMs = 0;          // ... with this pause before each
-  qsizetype CutAfter = -1;       // >= 0: the connection closes after this many body bytes
-  int StallAfterMs = 0;          // > 0 with CutAfter: stays silent this long before closing
+  int ChunkSize = 0;        // > 0: the body goes out in pieces of this size ...
+  int ChunkDelayMs = 0;     // ... with this pause before each
+  qsizetype CutAfter = -1;  // >= 0: the connection closes after this many body bytes
+  int StallAfterMs = 0;     // > 0 with CutAfter: stays silent this long before closing
 
   // 200 with a Content-Length (or none), the given body.
   static TFaultResponse Ok(const QByteArray& body, bool withLength = true);
@@ -48,7 +47,7 @@ class TFaultServer {
   TFaultServer(const TFaultServer&) = delete;
   TFaultServer& operator=(const TFaultServer&) = delete;
 
-  QString Host() const;                    // "127.0.0.1:PORT"
+  QString Host() const;                      // "127.0.0.1:PORT"
   QString Url(const QString& target) const;  // "http://127.0.0.1:PORT" + target
   // What a request for `target` (path and query) gets; other targets get the connection closed.
   void Serve(const QByteArray& target, TFaultResponse response);

@@ -1,10 +1,5 @@
 #pragma once
 // Small helpers shared by the online tests.
-#include <chrono>
-#include <functional>
-#include <thread>
-#include <vector>
-
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
@@ -12,6 +7,10 @@
 #include <QFileInfo>
 #include <QString>
 #include <QStringList>
+#include <chrono>
+#include <functional>
+#include <thread>
+#include <vector>
 
 #include "WaitProtocol.h"
 
@@ -29,7 +28,8 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000) 
 inline void WriteFile(const QString& path, const QByteArray& bytes) {
   QDir().mkpath(QFileInfo(path).absolutePath());
   QFile f(path);
-  if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) qFatal("cannot write test file");
+  if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+    qFatal("cannot write test file");
 }
 
 inline QByteArray ReadFile(const QString& path) {

@@ -1,16 +1,16 @@
 // The advertising slots: downloads into the cache, pictures from the cache without a request,
 // undecodable names, empty slots, margin texts, no partial cache entries, and shutdown while
 // downloads are under way.
-#include <gtest/gtest.h>
+#include "Ads.h"
 
-#include <memory>
-#include <set>
+#include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QImage>
 #include <QTemporaryDir>
+#include <memory>
+#include <set>
 
-#include "Ads.h"
 #include "Http.h"
 #include "TestServers.h"
 #include "TestSupport.h"
@@ -48,10 +48,11 @@ TTicks TickUntilDone(TWebLinks& links) {
 }
 
 // A valid one-pixel GIF (Qt reads GIF but does not write it).
-const QByteArray kGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00"
-                      "!\xf9\x04\x01\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00"
-                      "\x00\x02\x02\x44\x01\x00;",
-                      43);
+const QByteArray kGif(
+    "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00"
+    "!\xf9\x04\x01\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00"
+    "\x00\x02\x02\x44\x01\x00;",
+    43);
 
 }  // namespace
 
@@ -68,19 +69,31 @@ TEST(AdsSlots, DownloadIntoTheCacheAndShowWhenDone) {
   const QString a = site.Url("/files/ads/");
   const TVirtualIniFile ini(
       "[common]\nShowAds=1\n"
-      "[link1]\nurl1=" + a + "big.png\nurl2=" + a + "small.jpg\nwww=http://a.test/\ntxt=Ad one\n"
-      "[link2]\nurl1=" + a + "big.png\nwww=http://b.test/\ntxt=never\n"           // url2 missing
-      "[link3]\nurl1=" + a + "big.png\nurl2=" + a + "a.gif\ntxt=gif\n"            // undecodable
-      "[link4]\nurl1=" + a + "q.jpg?v=2\nurl2=" + a + "small.jpg\ntxt=query\n"    // name q.jpg-v=2
-      "[link5]\nurl1=" + a + "e-big.bmp\nurl2=" + a + "e-small.ico\n"             // no txt
-      "[link6]\nurl1=" + a + "big.png\nurl2=" + a + "small.jpg\ntxt=Ad six\n");   // as link1
+      "[link1]\nurl1=" +
+      a + "big.png\nurl2=" + a +
+      "small.jpg\nwww=http://a.test/\ntxt=Ad one\n"
+      "[link2]\nurl1=" +
+      a +
+      "big.png\nwww=http://b.test/\ntxt=never\n"  // url2 missing
+      "[link3]\nurl1=" +
+      a + "big.png\nurl2=" + a +
+      "a.gif\ntxt=gif\n"  // undecodable
+      "[link4]\nurl1=" +
+      a + "q.jpg?v=2\nurl2=" + a +
+      "small.jpg\ntxt=query\n"  // name q.jpg-v=2
+      "[link5]\nurl1=" +
+      a + "e-big.bmp\nurl2=" + a +
+      "e-small.ico\n"  // no txt
+      "[link6]\nurl1=" +
+      a + "big.png\nurl2=" + a + "small.jpg\ntxt=Ad six\n");  // as link1
   TWebLinks links(kAdsSlotCount, cache.path() + "/");
   LoadLinks(links, ini);
   EXPECT_FALSE(links[1].Loading.load());  // never loads without both addresses
   EXPECT_FALSE(links[6].Loading.load());
 
   const TTicks ticks = TickUntilDone(links);
-  EXPECT_EQ(std::set<int32_t>(ticks.Shown.begin(), ticks.Shown.end()), (std::set<int32_t>{0, 4, 5}));
+  EXPECT_EQ(std::set<int32_t>(ticks.Shown.begin(), ticks.Shown.end()),
+            (std::set<int32_t>{0, 4, 5}));
   EXPECT_EQ(ticks.Shown.size(), 3u);  // each slot is shown once
   EXPECT_EQ(ticks.SheetTexts, (QStringList{"Ad one", "", "Ad six"}));
   EXPECT_EQ(links[0].BigPicture.size(), QSize(500, 300));
@@ -95,9 +108,9 @@ TEST(AdsSlots, DownloadIntoTheCacheAndShowWhenDone) {
 
   // The cache holds finished pictures only, under their names; the undecodable ones stay too.
   const QString host = site.Host().replace(':', '-');
-  const QStringList expected = {host + "-files-ads-a.gif",       host + "-files-ads-big.png",
-                                host + "-files-ads-e-big.bmp",   host + "-files-ads-e-small.ico",
-                                host + "-files-ads-q.jpg-v=2",   host + "-files-ads-small.jpg"};
+  const QStringList expected = {host + "-files-ads-a.gif",     host + "-files-ads-big.png",
+                                host + "-files-ads-e-big.bmp", host + "-files-ads-e-small.ico",
+                                host + "-files-ads-q.jpg-v=2", host + "-files-ads-small.jpg"};
   EXPECT_EQ(FolderEntries(cache.path()), expected);
   EXPECT_EQ(ReadFile(links[0].BigFile), ReadFile(root.filePath("files/ads/big.png")));
   EXPECT_TRUE(site.AccessLog().contains("\"Tav-Rolin\""));
@@ -153,8 +166,8 @@ TEST(AdsSlots, DecodingGoesByTheNamesExtension) {
       {"a.JPEG", Picture(180, 100, "JPG"), true},
       {"a.Png", png, true},
       {"png-named.jpg", png, false},  // the extension decides the decoder
-      {"a.gif", kGif, false},  // a picture Qt itself could read
-      {"a.emf", png, false},  // no decoder for metafiles on this platform
+      {"a.gif", kGif, false},         // a picture Qt itself could read
+      {"a.emf", png, false},          // no decoder for metafiles on this platform
       {"a.wmf", png, false},
       {"a.jpg-v=2", Picture(180, 100, "JPG"), false},
       {"broken.png", png.left(png.size() / 3), false},
@@ -205,7 +218,9 @@ TEST(AdsSlots, ShutdownDuringDownloadsStopsAndJoinsEveryThread) {
     // Slots 6 and 7 share their addresses: two threads on the same cache file.
     const QByteArray path = "/ads" + QByteArray::number(std::min(i, 6)) + ".png";
     server.Serve(path, stall);
-    ini += QStringLiteral("[link%1]\nurl1=%2\nurl2=%2\n").arg(i).arg(server.Url(QString::fromLatin1(path)));
+    ini += QStringLiteral("[link%1]\nurl1=%2\nurl2=%2\n")
+               .arg(i)
+               .arg(server.Url(QString::fromLatin1(path)));
   }
   QTemporaryDir cache;
   auto links = std::make_unique<TWebLinks>(kAdsSlotCount, cache.path());

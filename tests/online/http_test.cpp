@@ -1,13 +1,13 @@
 // The shared GET against answers nginx would never give: what each of the three downloads makes
 // of a missing or non-numeric length, a body cut off, an empty body, an error page, a stall.
+#include "Http.h"
+
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <stdexcept>
 
-#include <QTemporaryDir>
-
 #include "Ads.h"
-#include "Http.h"
 #include "TestServers.h"
 #include "TestSupport.h"
 #include "Update.h"
@@ -50,7 +50,8 @@ TEST(HttpGet, SendsNothingButTheAddressAndTheAgentName) {
 
   EXPECT_TRUE(FetchUrlText(server.Url("/files/info.txt")).Success);
   EXPECT_TRUE(DownloadToFile(server.Url("/a.png"), dir.filePath("a.png"), stop));
-  EXPECT_TRUE(DownloadFileWithProgress(wait, "c", "t", server.Url("/setup.exe"), dir.filePath("s")));
+  EXPECT_TRUE(
+      DownloadFileWithProgress(wait, "c", "t", server.Url("/setup.exe"), dir.filePath("s")));
 
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 3u);
@@ -84,8 +85,8 @@ TEST(HttpGet, HandsTheBodyOverInFixedBlocksAfterTheLength) {
 
 TEST(HttpGet, FollowsRedirectionsAndReportsTheLastAnswersLength) {
   TFaultServer server;
-  server.Serve("/old", TFaultResponse::Raw("HTTP/1.1 302 Found", "5", "moved",
-                                           "Location: /new\r\n"));
+  server.Serve("/old",
+               TFaultResponse::Raw("HTTP/1.1 302 Found", "5", "moved", "Location: /new\r\n"));
   server.Serve("/new", TFaultResponse::Ok("[common]\r\nversion=2\r\n"));
   const TFetchResult r = FetchUrlText(server.Url("/old"));
   EXPECT_TRUE(r.Success);
@@ -111,9 +112,9 @@ enum class TExpect { Ok, Fails, Throws };
 struct TFaultCase {
   const char* Name;
   TFaultResponse Response;
-  TExpect Settings;  // FetchUrlText
-  TExpect Installer; // DownloadFileWithProgress
-  TExpect Picture;   // DownloadToFile
+  TExpect Settings;   // FetchUrlText
+  TExpect Installer;  // DownloadFileWithProgress
+  TExpect Picture;    // DownloadToFile
 };
 
 TEST(HttpGet, EachDownloadTreatsFaultyAnswersAsSpecified) {
@@ -138,8 +139,7 @@ TEST(HttpGet, EachDownloadTreatsFaultyAnswersAsSpecified) {
     TFaultServer server;
     server.Serve("/x", c.Response);
     const QString url = server.Url("/x");
-    const QByteArray expectedBody =
-        c.Response.CutAfter >= 0 ? QByteArray() : c.Response.Body;
+    const QByteArray expectedBody = c.Response.CutAfter >= 0 ? QByteArray() : c.Response.Body;
 
     if (c.Settings == TExpect::Throws) {
       EXPECT_THROW(FetchUrlText(url), std::runtime_error);
@@ -158,8 +158,10 @@ TEST(HttpGet, EachDownloadTreatsFaultyAnswersAsSpecified) {
       EXPECT_EQ(DownloadFileWithProgress(wait, "c", "t", url, setup), c.Installer == TExpect::Ok);
     }
     EXPECT_EQ(wait.Closed, 1);
-    if (c.Installer == TExpect::Ok) EXPECT_EQ(ReadFile(setup), expectedBody);
-    else EXPECT_EQ(FolderEntries(dir.path()), QStringList());
+    if (c.Installer == TExpect::Ok)
+      EXPECT_EQ(ReadFile(setup), expectedBody);
+    else
+      EXPECT_EQ(FolderEntries(dir.path()), QStringList());
 
     QTemporaryDir cache;
     const QString picture = cache.filePath("x.png");
@@ -169,8 +171,10 @@ TEST(HttpGet, EachDownloadTreatsFaultyAnswersAsSpecified) {
     } else {
       EXPECT_EQ(DownloadToFile(url, picture, stop), c.Picture == TExpect::Ok);
     }
-    if (c.Picture == TExpect::Ok) EXPECT_EQ(ReadFile(picture), expectedBody);
-    else EXPECT_EQ(FolderEntries(cache.path()), QStringList());
+    if (c.Picture == TExpect::Ok)
+      EXPECT_EQ(ReadFile(picture), expectedBody);
+    else
+      EXPECT_EQ(FolderEntries(cache.path()), QStringList());
   }
 }
 

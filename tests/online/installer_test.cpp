@@ -35,7 +35,8 @@ TEST(InstallerDownload, DownloadsAndStartsTheInstallerSilentlyInTheDataFolder) {
 
   TScriptedWait wait;
   TWindowState window;
-  const TSetupDownload setup{site.Url("/files/setup/setup_v2.exe"), "1.0.0.2", appData.path() + "/"};
+  const TSetupDownload setup{site.Url("/files/setup/setup_v2.exe"), "1.0.0.2",
+                             appData.path() + "/"};
   EXPECT_TRUE(DownloadAndRunSetup(wait, setup, window.Enable()));
   EXPECT_EQ(window.Calls, (std::vector<bool>{false, true}));
   EXPECT_EQ(wait.Caption, "Please wait...");
@@ -50,7 +51,8 @@ TEST(InstallerDownload, DownloadsAndStartsTheInstallerSilentlyInTheDataFolder) {
   const QString record = appData.filePath("record.txt");
   ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(record); }));
   const QStringList lines = QString::fromUtf8(ReadFile(record)).split('\n', Qt::SkipEmptyParts);
-  EXPECT_EQ(lines, (QStringList{QFileInfo(appData.path()).canonicalFilePath(), "arg:/silent", "done"}));
+  EXPECT_EQ(lines,
+            (QStringList{QFileInfo(appData.path()).canonicalFilePath(), "arg:/silent", "done"}));
 }
 
 TEST(InstallerDownload, ProgressRisesSteadilyFromZeroToAHundred) {
@@ -63,7 +65,8 @@ TEST(InstallerDownload, ProgressRisesSteadilyFromZeroToAHundred) {
 
   TScriptedWait wait;
   const QString file = appData.filePath("Tavrolin_Setup.exe");
-  EXPECT_TRUE(DownloadFileWithProgress(wait, "c", "t", site.Url("/files/setup/Tavrolin_Setup.exe"), file));
+  EXPECT_TRUE(
+      DownloadFileWithProgress(wait, "c", "t", site.Url("/files/setup/Tavrolin_Setup.exe"), file));
   EXPECT_EQ(ReadFile(file), big);
   ASSERT_FALSE(wait.Progress.empty());
   EXPECT_EQ(wait.Progress.front(), 0);
@@ -114,9 +117,9 @@ TEST(InstallerDownload, AFileThatCannotBeWrittenRaisesAndReenablesTheWindow) {
   QTemporaryDir appData;
   TScriptedWait wait;
   TWindowState window;
-  EXPECT_THROW(DownloadAndRunSetup(wait, {server.Url("/setup.exe"), "1.0.0.2",
-                                          appData.filePath("not there")},
-                                   window.Enable()),
+  EXPECT_THROW(DownloadAndRunSetup(
+                   wait, {server.Url("/setup.exe"), "1.0.0.2", appData.filePath("not there")},
+                   window.Enable()),
                std::runtime_error);
   EXPECT_EQ(window.Calls, (std::vector<bool>{false, true}));
   EXPECT_EQ(wait.Closed, 1);
@@ -130,7 +133,8 @@ TEST(InstallerDownload, NothingIsDownloadedWithoutAnAnnouncedLength) {
   TWindowState window;
   for (const char* path : {"/zero.exe", "/none.exe"}) {
     TScriptedWait wait;
-    EXPECT_FALSE(DownloadAndRunSetup(wait, {server.Url(path), "1.0.0.2", appData.path()}, window.Enable()))
+    EXPECT_FALSE(
+        DownloadAndRunSetup(wait, {server.Url(path), "1.0.0.2", appData.path()}, window.Enable()))
         << path;
   }
   EXPECT_EQ(FolderEntries(appData.path()), QStringList());

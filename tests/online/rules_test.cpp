@@ -9,19 +9,19 @@
 #include "VirtualIniFile.h"
 
 TEST(VirtualIniFile, ReadsSectionsKeysAndValuesAsTheSettingsFileIsWritten) {
-  const TVirtualIniFile ini(QStringLiteral(
-      "version=9.9.9.9\r\n"          // before the first section: ignored
-      "[common]\r\n"
-      "  Version =  1.0.0.2  \r\n"   // blanks around names and values
-      "; updateUrl=http://commented.out/\r"
-      "updateUrl=http://h/a=b.exe\n" // the value runs from the first "="
-      "\n"
-      "[ LINK1 ]\r\n"                 // blanks inside the brackets, other case
-      "URL1=http://h/big.png\r\n"
-      "url1=http://h/second.png\r\n"  // a key twice: the first counts
-      "not a key line\r\n"
-      "[common]\r\n"                  // a section twice: the first counts
-      "version=3\r\n"));
+  const TVirtualIniFile ini(
+      QStringLiteral("version=9.9.9.9\r\n"  // before the first section: ignored
+                     "[common]\r\n"
+                     "  Version =  1.0.0.2  \r\n"  // blanks around names and values
+                     "; updateUrl=http://commented.out/\r"
+                     "updateUrl=http://h/a=b.exe\n"  // the value runs from the first "="
+                     "\n"
+                     "[ LINK1 ]\r\n"  // blanks inside the brackets, other case
+                     "URL1=http://h/big.png\r\n"
+                     "url1=http://h/second.png\r\n"  // a key twice: the first counts
+                     "not a key line\r\n"
+                     "[common]\r\n"  // a section twice: the first counts
+                     "version=3\r\n"));
   EXPECT_EQ(ini.FileName(), "none.ini");
   EXPECT_EQ(ini.ReadString("COMMON", "version", "def"), "1.0.0.2");
   EXPECT_EQ(ini.ReadString("common", "UPDATEURL", "def"), "http://h/a=b.exe");
@@ -37,12 +37,15 @@ TEST(VirtualIniFile, IntegersAreDecimalOrHexadecimalElseTheDefault) {
     bool Valid;
     int32_t Value;
   } const cases[] = {
-      {"0", true, 0},          {"1", true, 1},          {"-12", true, -12},
-      {"+7", true, 7},         {"0x1", true, 1},        {"0X1f", true, 31},
+      {"0", true, 0},           {"1", true, 1},
+      {"-12", true, -12},       {"+7", true, 7},
+      {"0x1", true, 1},         {"0X1f", true, 31},
       {"0xFFFFFFFF", true, -1}, {"2147483647", true, 2147483647},
-      {"2147483648", false, 0}, {"yes", false, 0},      {"", false, 0},
-      {"0x", false, 0},        {"0x1g", false, 0},      {"1.5", false, 0},
-      {"1 2", false, 0},       {"0x123456789", false, 0}, {"-", false, 0},
+      {"2147483648", false, 0}, {"yes", false, 0},
+      {"", false, 0},           {"0x", false, 0},
+      {"0x1g", false, 0},       {"1.5", false, 0},
+      {"1 2", false, 0},        {"0x123456789", false, 0},
+      {"-", false, 0},
   };
   for (const auto& c : cases) {
     int32_t v = 12345;
@@ -84,14 +87,11 @@ TEST(CompareVersions, ComparesFourNumericParts) {
     int Want;
   } const cases[] = {
       {"1.0.0.10", "1.0.0.9", 1},  // numbers, not text
-      {"1.0.0.9", "1.0.0.10", -1},
-      {"1.0", "1.0.0.0", 0},
+      {"1.0.0.9", "1.0.0.10", -1},   {"1.0", "1.0.0.0", 0},
       {"1.0.0.1.7", "1.0.0.1", 0},  // only four parts count
       {"1.0.0.2b", "1.0.0.1", -1},  // a part that is no number is 0
-      {"2", "1.9.9.9", 1},
-      {"", "0.0.0.0", 0},
-      {"1..2", "1.0.2", 0},
-      {"1.0.0.2", "1.0.0.1", 1},
+      {"2", "1.9.9.9", 1},           {"", "0.0.0.0", 0},
+      {"1..2", "1.0.2", 0},          {"1.0.0.2", "1.0.0.1", 1},
       {"10.0.0.0", "9.99.99.99", 1},
   };
   for (const auto& c : cases) EXPECT_EQ(CompareVersions(c.A, c.B), c.Want) << c.A << " vs " << c.B;
@@ -115,7 +115,8 @@ TEST(UpdateDecision, OffersOnlyANewerFetchedVersionWithAnInstaller) {
       {{"1.0.0.2b", url, false, false}, true, TUpdateOffer::None},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(DecideUpdate(c.Settings, exe, c.Fetched), c.Want) << c.Settings.RemoteVersion.toStdString();
+    EXPECT_EQ(DecideUpdate(c.Settings, exe, c.Fetched), c.Want)
+        << c.Settings.RemoteVersion.toStdString();
 
   EXPECT_EQ(UpdatePanelText("1.0.0.2"), "New version is available (1.0.0.2)!");
   EXPECT_EQ(DownloadingText("1.0.0.2"), "Downloading Tavrolin 1.0.0.2...");

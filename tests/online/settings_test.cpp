@@ -3,12 +3,11 @@
 // thread (never to a window that is closing).
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <optional>
-
 #include <QObject>
 #include <QTemporaryDir>
 #include <QThread>
+#include <memory>
+#include <optional>
 
 #include "Ads.h"
 #include "RemoteSettings.h"
@@ -61,7 +60,8 @@ TEST(RemoteSettingsFetch, FetchedTextIsCachedAndAnOfflineStartUsesItWithoutOffer
     EXPECT_EQ(online.Handed->InfoText, QString::fromLatin1(kSettingsLf));
     const TRemoteSettings s = ReadRemoteSettings(TVirtualIniFile(online.Handed->InfoText));
     EXPECT_EQ(DecideUpdate(s, "1.0.0.1", online.Handed->InfoFetched), TUpdateOffer::ShowPanel);
-    EXPECT_TRUE(WaitUntil([&] { return site.AccessLog().contains("\"GET /files/info.txt HTTP/1.1\" 200"); }));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return site.AccessLog().contains("\"GET /files/info.txt HTTP/1.1\" 200"); }));
     EXPECT_TRUE(site.AccessLog().contains("\"Tavrolin\""));
   }
   qunsetenv("TAVROLIN_SITE");
@@ -159,7 +159,8 @@ TEST(RemoteSettingsFetch, AStoppedThreadHandsNothingToAClosingWindow) {
   {
     QObject window;
     bool handed = false;
-    TUpdateThread thread(&window, server.Url("/stalled"), cache, [&](const TInfoResult&) { handed = true; });
+    TUpdateThread thread(&window, server.Url("/stalled"), cache,
+                         [&](const TInfoResult&) { handed = true; });
     ASSERT_TRUE(WaitUntil([&] { return server.CountRequests("/stalled") == 1; }));
     const auto before = std::chrono::steady_clock::now();
     thread.Stop();
@@ -171,7 +172,8 @@ TEST(RemoteSettingsFetch, AStoppedThreadHandsNothingToAClosingWindow) {
   {
     QObject window;
     bool handed = false;
-    TUpdateThread thread(&window, server.Url("/fast"), cache, [&](const TInfoResult&) { handed = true; });
+    TUpdateThread thread(&window, server.Url("/fast"), cache,
+                         [&](const TInfoResult&) { handed = true; });
     ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(cache); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // no events run meanwhile
     thread.Stop();

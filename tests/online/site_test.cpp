@@ -1,11 +1,12 @@
 // The vendor web site as shipped in server/, run by nginx through server/start: the pings as its
 // logs keep them, the documented example settings with its pictures, the pages the program
 // opens, and no error page where the program expects content.
+#include "Site.h"
+
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "Ads.h"
 #include "Http.h"
@@ -15,8 +16,6 @@
 #include "TestSupport.h"
 #include "Update.h"
 #include "VirtualIniFile.h"
-
-#include "Site.h"
 
 namespace {
 
@@ -95,7 +94,8 @@ TEST_F(TShippedSite, TheExampleSettingsDescribeDownloadableAdvertising) {
   }));
   std::sort(shown.begin(), shown.end());  // the slots finish in any order
   EXPECT_EQ(shown, (std::vector<int32_t>{0, 1}));
-  EXPECT_EQ(texts, (QStringList{"Made with Tavrolin: free photocopies of books, documents and notes", ""}));
+  EXPECT_EQ(texts, (QStringList{
+                       "Made with Tavrolin: free photocopies of books, documents and notes", ""}));
   for (int32_t i : {0, 1}) {
     EXPECT_EQ(links[i].SmallPicture.size(), QSize(180, 100));
     EXPECT_EQ(links[i].BigPicture.size(), QSize(500, 300));
@@ -106,7 +106,8 @@ TEST_F(TShippedSite, TheExampleSettingsDescribeDownloadableAdvertising) {
 TEST_F(TShippedSite, ThePagesTheProgramOpensAreThere) {
   for (const QString& address : {SiteRootAddress(), PartnersAddress(), FanPageAddress()}) {
     TStatus page;
-    EXPECT_EQ(HttpGet(kProgramAgent, address, 1024, page), THttpOutcome::Complete) << address.toStdString();
+    EXPECT_EQ(HttpGet(kProgramAgent, address, 1024, page), THttpOutcome::Complete)
+        << address.toStdString();
     EXPECT_TRUE(page.Body.startsWith("<!DOCTYPE html>")) << address.toStdString();
   }
 }
