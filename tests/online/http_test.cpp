@@ -117,7 +117,7 @@ struct TFaultCase {
   TExpect Picture;    // DownloadToFile
 };
 
-TEST(HttpGet, EachDownloadTreatsFaultyAnswersAsSpecified) {
+TEST(HttpGet, EachDownloadHasItsOwnRuleForFaultyAnswers) {
   TFaultResponse cut = TFaultResponse::Ok(Pattern(5000));
   cut.CutAfter = 2500;
   const QByteArray page = "<html><body>404 Not Found</body></html>";
