@@ -88,7 +88,7 @@ QByteArray DesktopEntry(const QString& exePath) {
   text += QStringLiteral("Icon=tavrolin\n");
   text += QStringLiteral("Terminal=false\n");
   text += QStringLiteral("MimeType=") + QLatin1String(kDocumentMimeType) + QStringLiteral(";\n");
-  text += QStringLiteral("Categories=Graphics;Office;\n");
+  text += QStringLiteral("Categories=Graphics;Photography;\n");
   return text.toUtf8();
 }
 

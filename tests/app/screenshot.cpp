@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
   TFormMain form(prompts);
   form.SetWaitDialog(wait);
   form.show();
-  QTest::qWaitFor([&] { return form.FormShowDone; }, 5000);
+  if (!QTest::qWaitFor([&] { return form.FormShowDone; }, 5000)) return 1;
   const QString tab = args.size() > 2 ? args[2] : QStringLiteral("files");
   form.AddFileList(args.mid(3));
   if (tab != QLatin1String("about")) form.LeftTabs->setCurrentWidget(form.TabFiles);

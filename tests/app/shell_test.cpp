@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSettings>
 
 #include "AppTestSupport.h"
@@ -40,6 +42,13 @@ TEST_F(Shell, FirstRunWritesTheAssociationAndTheVersion) {
   EXPECT_TRUE(entry.contains(QStringLiteral("Exec=\"") + Exe + QStringLiteral("\" %f\n")))
       << entry.toStdString();
   EXPECT_TRUE(entry.contains(QStringLiteral("MimeType=application/x-tavrolin;")));
+  const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+  if (!validator.isEmpty()) {
+    QProcess check;
+    check.start(validator, {Entry()});
+    ASSERT_TRUE(check.waitForFinished(10000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAll().toStdString();
+  }
   EXPECT_TRUE(QFileInfo::exists(Env.DataHome() + QStringLiteral("/icons/hicolor/64x64/apps/tavrolin.png")));
   EXPECT_EQ(StoredVersion(), QStringLiteral("1.0.0.1"));
   EXPECT_TRUE(MimeTypeClaims(QStringLiteral("x.TavDoc")));
