@@ -57,7 +57,9 @@ void TFastDIB::FillPaletteGradient(int first, int last, const BgrPixel* colours,
 namespace {
 
 // A 5-bit component of a 16-bit pixel (x555) widened to 8 bits by repeating its top bits.
-constexpr uint32_t Widen5(uint32_t c) { return (c << 3) | (c >> 2); }
+constexpr uint32_t Widen5(uint32_t c) {
+  return (c << 3) | (c >> 2);
+}
 
 // Gray value of each 16-bit component value: T of the widened component.
 struct TGray555 {
@@ -164,8 +166,8 @@ struct T555Writer {
 };
 
 template <class Reader, class Writer>
-void ConvertRows(const TFastDIB& source, TFastDIB& target, int32_t width, int32_t rows,
-                 Reader read, Writer write) {
+void ConvertRows(const TFastDIB& source, TFastDIB& target, int32_t width, int32_t rows, Reader read,
+                 Writer write) {
   for (int32_t y = 0; y < rows; ++y) {
     const uint8_t* s = source.Scanlines[y];
     uint8_t* t = target.Scanlines[y];
@@ -178,13 +180,26 @@ template <class Writer>
 bool ConvertToPacked(const TFastDIB& source, TFastDIB& target, int32_t width, int32_t rows,
                      Writer write) {
   switch (source.BitCount()) {
-    case 1: ConvertRows(source, target, width, rows, TIndex1Reader{source.Colors}, write); break;
-    case 4: ConvertRows(source, target, width, rows, TIndex4Reader{source.Colors}, write); break;
-    case 8: ConvertRows(source, target, width, rows, TIndex8Reader{source.Colors}, write); break;
-    case 16: ConvertRows(source, target, width, rows, T555Reader{}, write); break;
-    case 24: ConvertRows(source, target, width, rows, TBgrReader<3>{}, write); break;
-    case 32: ConvertRows(source, target, width, rows, TBgrReader<4>{}, write); break;
-    default: return false;
+    case 1:
+      ConvertRows(source, target, width, rows, TIndex1Reader{source.Colors}, write);
+      break;
+    case 4:
+      ConvertRows(source, target, width, rows, TIndex4Reader{source.Colors}, write);
+      break;
+    case 8:
+      ConvertRows(source, target, width, rows, TIndex8Reader{source.Colors}, write);
+      break;
+    case 16:
+      ConvertRows(source, target, width, rows, T555Reader{}, write);
+      break;
+    case 24:
+      ConvertRows(source, target, width, rows, TBgrReader<3>{}, write);
+      break;
+    case 32:
+      ConvertRows(source, target, width, rows, TBgrReader<4>{}, write);
+      break;
+    default:
+      return false;
   }
   return true;
 }
@@ -210,7 +225,8 @@ void UnpackIndices(const TFastDIB& source, TFastDIB& target, int32_t width, int3
 
 void TFastDIB::ConvertToGray(TFastDIB& target) const {
   if (IsEmpty()) return;
-  if (&target == this) throw std::runtime_error("An image cannot be converted to gray into itself.");
+  if (&target == this)
+    throw std::runtime_error("An image cannot be converted to gray into itself.");
   target.SetSize(Width(), Height(), 8);
   const BgrPixel blackToWhite[2] = {{0, 0, 0}, {255, 255, 255}};
   target.FillPaletteGradient(0, 255, blackToWhite, 2);
@@ -219,10 +235,18 @@ void TFastDIB::ConvertToGray(TFastDIB& target) const {
   uint8_t weight[256];
   MakeRampTable(weight, 0, 0, 85, 255);
   switch (BitCount()) {
-    case 24: GrayFromBgr<3>(*this, target, weight); break;
-    case 32: GrayFromBgr<4>(*this, target, weight); break;
-    case 8: GrayFromIndex(*this, target, weight); break;
-    case 16: GrayFrom555(*this, target, weight); break;
+    case 24:
+      GrayFromBgr<3>(*this, target, weight);
+      break;
+    case 32:
+      GrayFromBgr<4>(*this, target, weight);
+      break;
+    case 8:
+      GrayFromIndex(*this, target, weight);
+      break;
+    case 16:
+      GrayFrom555(*this, target, weight);
+      break;
     default:
       // No gray conversion for this depth: the target is black, also when it was reused.
       for (int32_t y = 0; y < target.AbsHeight; ++y)
@@ -246,14 +270,21 @@ void TFastDIB::ConvertInto(TFastDIB& target) const {
     return;
   }
   switch (targetDepth) {
-    case 24: ConvertToPacked(*this, target, width, rows, T24Writer{}); break;
-    case 32: ConvertToPacked(*this, target, width, rows, T32Writer{}); break;
-    case 16: ConvertToPacked(*this, target, width, rows, T555Writer{}); break;
+    case 24:
+      ConvertToPacked(*this, target, width, rows, T24Writer{});
+      break;
+    case 32:
+      ConvertToPacked(*this, target, width, rows, T32Writer{});
+      break;
+    case 16:
+      ConvertToPacked(*this, target, width, rows, T555Writer{});
+      break;
     case 8:
       // Building a colour table from the colours of a 16, 24 or 32-bit picture is not offered:
       // nothing here needs it, and the target is left as it was.
       if (depth == 1 || depth == 4) UnpackIndices(*this, target, width, rows);
       break;
-    default: break;
+    default:
+      break;
   }
 }

@@ -23,14 +23,18 @@ TRotateWalk MakeWalk(int32_t sw, int32_t sh, int32_t tw, int32_t th, int32_t sca
   const long double theta = static_cast<long double>(angle) * Pi / 180.0L;
   TRotateWalk walk;
   // lrint rounds in the current mode: to nearest, ties to even.
-  walk.CosStep = static_cast<int32_t>(std::lrint(static_cast<long double>(scale) * std::cos(theta)));
-  walk.SinStep = static_cast<int32_t>(std::lrint(static_cast<long double>(scale) * std::sin(theta)));
+  walk.CosStep =
+      static_cast<int32_t>(std::lrint(static_cast<long double>(scale) * std::cos(theta)));
+  walk.SinStep =
+      static_cast<int32_t>(std::lrint(static_cast<long double>(scale) * std::sin(theta)));
   const uint32_t cx = static_cast<uint32_t>(tw / 2);
   const uint32_t cy = static_cast<uint32_t>(th / 2);
   const int32_t dx =
-      static_cast<int32_t>((static_cast<uint32_t>(sw) << 16) - (static_cast<uint32_t>(tw) << 16)) / 2;
+      static_cast<int32_t>((static_cast<uint32_t>(sw) << 16) - (static_cast<uint32_t>(tw) << 16)) /
+      2;
   const int32_t dy =
-      static_cast<int32_t>((static_cast<uint32_t>(sh) << 16) - (static_cast<uint32_t>(th) << 16)) / 2;
+      static_cast<int32_t>((static_cast<uint32_t>(sh) << 16) - (static_cast<uint32_t>(th) << 16)) /
+      2;
   const uint32_t cosStep = static_cast<uint32_t>(walk.CosStep);
   const uint32_t sinStep = static_cast<uint32_t>(walk.SinStep);
   // Row r has v = cy - r: X = (cx << 16) - cx * Cos + v * Sin + dx, Y = (cy << 16) - cx * Sin -
@@ -145,10 +149,19 @@ void TFastDIB::RotateInto(TFastDIB& target, int32_t scale, double angle) const {
   const TRotateWalk walk =
       MakeWalk(Width(), AbsHeight, target.Width(), target.AbsHeight, scale, angle);
   switch (target.BitCount()) {
-    case 8: RotatePixels<1>(*this, target, walk); break;
-    case 16: RotatePixels<2>(*this, target, walk); break;
-    case 24: RotatePixels<3>(*this, target, walk); break;
-    case 32: RotatePixels<4>(*this, target, walk); break;
-    default: break;
+    case 8:
+      RotatePixels<1>(*this, target, walk);
+      break;
+    case 16:
+      RotatePixels<2>(*this, target, walk);
+      break;
+    case 24:
+      RotatePixels<3>(*this, target, walk);
+      break;
+    case 32:
+      RotatePixels<4>(*this, target, walk);
+      break;
+    default:
+      break;
   }
 }

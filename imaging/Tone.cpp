@@ -9,7 +9,9 @@
 namespace {
 
 // A 5-bit component of a 16-bit pixel (x555) widened to 8 bits by repeating its top bits.
-constexpr uint32_t Widen5(uint32_t c) { return (c << 3) | (c >> 2); }
+constexpr uint32_t Widen5(uint32_t c) {
+  return (c << 3) | (c >> 2);
+}
 
 // --- Tables ---
 
@@ -35,9 +37,13 @@ void ContrastTable(uint8_t* table, int amount) {
   std::memset(table + 256 - a, 255, static_cast<size_t>(a));
 }
 
-// False for a gamma that defines no table (zero, negative or not a number).
+// Fills the gamma table; a gamma that defines none (zero, negative or not a number) gets the
+// identity instead, and the result is false.
 bool GammaTable(uint8_t* table, double gamma) {
-  if (!(gamma > 0)) return false;
+  if (!(gamma > 0)) {
+    for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(i);
+    return false;
+  }
   const long double exponent = 1.0L / static_cast<long double>(gamma);
   table[0] = 0;
   for (int i = 1; i < 256; ++i) {
@@ -47,10 +53,6 @@ bool GammaTable(uint8_t* table, double gamma) {
     table[i] = static_cast<uint8_t>(std::clamp(std::nearbyint(v), 0.0L, 255.0L));
   }
   return true;
-}
-
-void IdentityTable(uint8_t* table) {
-  for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(i);
 }
 
 // --- Applying the tables ---
@@ -129,8 +131,8 @@ struct TSmoothBytes {
   }
 
   // Pixels begin..end-1 of a row that reads rows a and b only, with x - d and x + d inside.
-  static void Run(uint8_t* __restrict out, const uint8_t* __restrict a,
-                  const uint8_t* __restrict b, int32_t begin, int32_t end, int32_t d) {
+  static void Run(uint8_t* __restrict out, const uint8_t* __restrict a, const uint8_t* __restrict b,
+                  int32_t begin, int32_t end, int32_t d) {
     const ptrdiff_t k = static_cast<ptrdiff_t>(d) * BytesPerPixel;
     ptrdiff_t i = static_cast<ptrdiff_t>(begin) * BytesPerPixel;
     const ptrdiff_t stop = static_cast<ptrdiff_t>(end) * BytesPerPixel;
@@ -188,8 +190,8 @@ struct TSmooth555 {
                       WidenLanes(p3, shift);
     return ((sum >> 2) >> 3) << shift;
   }
-  static void Run(uint8_t* __restrict out, const uint8_t* __restrict a,
-                  const uint8_t* __restrict b, int32_t begin, int32_t end, int32_t d) {
+  static void Run(uint8_t* __restrict out, const uint8_t* __restrict a, const uint8_t* __restrict b,
+                  int32_t begin, int32_t end, int32_t d) {
     const ptrdiff_t k = static_cast<ptrdiff_t>(d) * 2;
     ptrdiff_t i = static_cast<ptrdiff_t>(begin) * 2;
     const ptrdiff_t stop = static_cast<ptrdiff_t>(end) * 2;
@@ -242,13 +244,22 @@ void SmoothImage(TFastDIB& image, int32_t d) {
 void TFastDIB::ApplyChannelTables(const uint8_t* red, const uint8_t* green, const uint8_t* blue) {
   if (IsEmpty()) return;
   switch (BitCount()) {
-    case 24: TablesOnBgr<3>(*this, red, green, blue); break;
-    case 32: TablesOnBgr<4>(*this, red, green, blue); break;
-    case 16: TablesOn555(*this, red, green, blue); break;
+    case 24:
+      TablesOnBgr<3>(*this, red, green, blue);
+      break;
+    case 32:
+      TablesOnBgr<4>(*this, red, green, blue);
+      break;
+    case 16:
+      TablesOn555(*this, red, green, blue);
+      break;
     case 1:
     case 4:
-    case 8: TablesOnPalette(*this, red, green, blue); break;
-    default: break;
+    case 8:
+      TablesOnPalette(*this, red, green, blue);
+      break;
+    default:
+      break;
   }
 }
 
@@ -271,11 +282,10 @@ void TFastDIB::ApplyContrast(int red, int green, int blue) {
 void TFastDIB::ApplyGamma(double red, double green, double blue) {
   // A gamma without a table leaves its channel as it is, so three of them leave the image alone.
   uint8_t r[256], g[256], b[256];
-  bool any = false;
-  if (GammaTable(r, red)) any = true; else IdentityTable(r);
-  if (GammaTable(g, green)) any = true; else IdentityTable(g);
-  if (GammaTable(b, blue)) any = true; else IdentityTable(b);
-  if (any) ApplyChannelTables(r, g, b);
+  const bool redTable = GammaTable(r, red);
+  const bool greenTable = GammaTable(g, green);
+  const bool blueTable = GammaTable(b, blue);
+  if (redTable || greenTable || blueTable) ApplyChannelTables(r, g, b);
 }
 
 void TFastDIB::SmoothPass(int distance) {
@@ -284,10 +294,19 @@ void TFastDIB::SmoothPass(int distance) {
   // Any distance beyond the image's size reaches the same corners; capping keeps y + d in range.
   const int32_t d = std::min(distance, std::max(Width(), AbsHeight));
   switch (BitCount()) {
-    case 8: SmoothImage<TSmoothBytes<1>>(*this, d); break;
-    case 24: SmoothImage<TSmoothBytes<3>>(*this, d); break;
-    case 32: SmoothImage<TSmoothBytes<4>>(*this, d); break;
-    case 16: SmoothImage<TSmooth555>(*this, d); break;
-    default: break;
+    case 8:
+      SmoothImage<TSmoothBytes<1>>(*this, d);
+      break;
+    case 24:
+      SmoothImage<TSmoothBytes<3>>(*this, d);
+      break;
+    case 32:
+      SmoothImage<TSmoothBytes<4>>(*this, d);
+      break;
+    case 16:
+      SmoothImage<TSmooth555>(*this, d);
+      break;
+    default:
+      break;
   }
 }

@@ -17,8 +17,9 @@ namespace {
 const TFastDIB* Photo() {
   static const std::unique_ptr<TFastDIB> photo = []() -> std::unique_ptr<TFastDIB> {
     const char* env = std::getenv("TAVROLIN_BENCH_PHOTO");
-    const QString path = env ? QString::fromLocal8Bit(env)
-                             : QStringLiteral("/work/shared/photos/picosdeeuropa_by_Aitzol_Berasategi.jpg");
+    const QString path =
+        env ? QString::fromLocal8Bit(env)
+            : QStringLiteral("/work/shared/photos/picosdeeuropa_by_Aitzol_Berasategi.jpg");
     try {
       return TFastDIB::LoadFromJpegFile(path);
     } catch (...) {

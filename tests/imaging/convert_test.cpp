@@ -324,22 +324,34 @@ TEST(ConvertInto, ASmallerTargetGetsTheCommonPart) {
 // exactly (57 and 132 survive the 5-bit components of 16 bits).
 constexpr BgrPixel Colours[4] = {{0, 0, 0}, {255, 255, 255}, {132, 57, 255}, {57, 255, 0}};
 
-int ColourIndex(int x, int y, int depth) { return (x + 2 * y) % (depth == 1 ? 2 : 4); }
+int ColourIndex(int x, int y, int depth) {
+  return (x + 2 * y) % (depth == 1 ? 2 : 4);
+}
 
 void PutPixel(TFastDIB& image, int x, int y, int index) {
   uint8_t* row = image.Scanlines[y];
   const BgrPixel c = Colours[index];
   switch (image.BitCount()) {
-    case 1: row[x / 8] |= uint8_t(index << (7 - x % 8)); break;
-    case 4: row[x / 2] |= uint8_t(index << (x % 2 ? 0 : 4)); break;
-    case 8: row[x] = uint8_t(index); break;
+    case 1:
+      row[x / 8] |= uint8_t(index << (7 - x % 8));
+      break;
+    case 4:
+      row[x / 2] |= uint8_t(index << (x % 2 ? 0 : 4));
+      break;
+    case 8:
+      row[x] = uint8_t(index);
+      break;
     case 16: {
       const int p = ((c.Red >> 3) << 10) | ((c.Green >> 3) << 5) | (c.Blue >> 3);
       row[2 * x] = uint8_t(p), row[2 * x + 1] = uint8_t(p >> 8);
       break;
     }
-    case 24: SetBgr(image, x, y, c); break;
-    case 32: SetBgr(image, x, y, c), row[4 * x + 3] = 0xEE; break;
+    case 24:
+      SetBgr(image, x, y, c);
+      break;
+    case 32:
+      SetBgr(image, x, y, c), row[4 * x + 3] = 0xEE;
+      break;
   }
 }
 
@@ -389,15 +401,15 @@ TEST_P(ConvertFamily, EveryPixelKeepsItsColour) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Depths, ConvertFamily,
-    testing::Values(Pair{1, 24}, Pair{4, 24}, Pair{16, 24}, Pair{32, 24}, Pair{1, 32},
-                    Pair{4, 32}, Pair{8, 32}, Pair{16, 32}, Pair{24, 32}, Pair{1, 16},
-                    Pair{4, 16}, Pair{8, 16}, Pair{24, 16}, Pair{32, 16}, Pair{1, 8},
-                    Pair{4, 8}),
-    [](const testing::TestParamInfo<Pair>& info) {
-      return "From" + std::to_string(info.param.source) + "To" + std::to_string(info.param.target);
-    });
+INSTANTIATE_TEST_SUITE_P(Depths, ConvertFamily,
+                         testing::Values(Pair{1, 24}, Pair{4, 24}, Pair{16, 24}, Pair{32, 24},
+                                         Pair{1, 32}, Pair{4, 32}, Pair{8, 32}, Pair{16, 32},
+                                         Pair{24, 32}, Pair{1, 16}, Pair{4, 16}, Pair{8, 16},
+                                         Pair{24, 16}, Pair{32, 16}, Pair{1, 8}, Pair{4, 8}),
+                         [](const testing::TestParamInfo<Pair>& info) {
+                           return "From" + std::to_string(info.param.source) + "To" +
+                                  std::to_string(info.param.target);
+                         });
 
 TEST(ConvertInto, PairsWithoutAConverterLeaveTheTargetAlone) {
   TFastDIB source(4, 24, 2), target(4, 8, 2);

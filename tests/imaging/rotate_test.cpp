@@ -33,6 +33,7 @@ struct RotationCase {
   std::function<Where(int col, int r)> source;
 };
 
+// clang-format off
 const RotationCase Rotations[] = {
     {"QuarterTurn3x5", 3, 5, 5, 3, 90, [](int col, int r) { return Where{{2 - r, col}}; }},
     {"BackQuarterTurn3x5", 3, 5, 5, 3, -90, [](int col, int r) { return Where{{r, 4 - col}}; }},
@@ -44,6 +45,33 @@ const RotationCase Rotations[] = {
      [](int col, int r) { return col == 0 || r == 0 ? Where{} : Where{{4 - col, 2 - r}}; }},
     {"HalfTurn3x3", 3, 3, 3, 3, 180, [](int col, int r) { return Where{{2 - col, 2 - r}}; }},
     {"NoTurn5x4", 5, 4, 5, 4, 0, [](int col, int r) { return Where{{col, r}}; }},
+};
+// clang-format on
+     }},
+    {"BackQuarterTurn3x5", 3, 5, 5, 3, -90,
+     [](int col, int r) {
+       return Where{{r, 4 - col}};
+     }},
+    {"QuarterTurn4x2RowZeroUnwritten", 4, 2, 2, 4, 90,
+     [](int col, int r) {
+       return r == 0 ? Where{} : Where{{4 - r, col}};
+     }},
+    {"QuarterTurn3x4ColumnZeroUnwritten", 3, 4, 4, 3, 90,
+     [](int col, int r) {
+       return col == 0 ? Where{} : Where{{2 - r, col - 1}};
+     }},
+    {"HalfTurn4x2", 4, 2, 4, 2, 180,
+     [](int col, int r) {
+       return col == 0 || r == 0 ? Where{} : Where{{4 - col, 2 - r}};
+     }},
+    {"HalfTurn3x3", 3, 3, 3, 3, 180,
+     [](int col, int r) {
+       return Where{{2 - col, 2 - r}};
+     }},
+    {"NoTurn5x4", 5, 4, 5, 4, 0,
+     [](int col, int r) {
+       return Where{{col, r}};
+     }},
 };
 
 class RotateExamples : public testing::TestWithParam<std::tuple<int, int>> {};
@@ -61,19 +89,20 @@ TEST_P(RotateExamples, TargetPixelsTakeTheirSourcePixel) {
       const Where from = c.source(col, r);
       const uint8_t* got = target.Scanlines[r] + col * bpp;
       for (int k = 0; k < bpp; ++k) {
-        const int expected = from ? source.Scanlines[from->second][from->first * bpp + k] : Unwritten;
+        const int expected =
+            from ? source.Scanlines[from->second][from->first * bpp + k] : Unwritten;
         ASSERT_EQ(got[k], expected) << "col " << col << " row " << r << " byte " << k;
       }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RotateExamples,
-    testing::Combine(testing::Range(0, int(std::size(Rotations))), testing::Values(8, 16, 24, 32)),
-    [](const testing::TestParamInfo<std::tuple<int, int>>& info) {
-      return std::string(Rotations[std::get<0>(info.param)].name) + "Bits" +
-             std::to_string(std::get<1>(info.param));
-    });
+INSTANTIATE_TEST_SUITE_P(Cases, RotateExamples,
+                         testing::Combine(testing::Range(0, int(std::size(Rotations))),
+                                          testing::Values(8, 16, 24, 32)),
+                         [](const testing::TestParamInfo<std::tuple<int, int>>& info) {
+                           return std::string(Rotations[std::get<0>(info.param)].name) + "Bits" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
 
 // The walk exactly as it reads, row after row, in 32-bit wrap-around arithmetic.
 void ReferenceRotate(const TFastDIB& source, TFastDIB& target, int32_t scale, double angle) {

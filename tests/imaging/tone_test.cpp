@@ -33,14 +33,21 @@ std::string Name(const ToneCase& c) {
 void Apply(TFastDIB& image, Tone tone, double amount) {
   const int a = int(amount);
   switch (tone) {
-    case Tone::Brightness: image.ApplyBrightness(a, a, a); break;
-    case Tone::Contrast: image.ApplyContrast(a, a, a); break;
-    case Tone::Gamma: image.ApplyGamma(amount, amount, amount); break;
+    case Tone::Brightness:
+      image.ApplyBrightness(a, a, a);
+      break;
+    case Tone::Contrast:
+      image.ApplyContrast(a, a, a);
+      break;
+    case Tone::Gamma:
+      image.ApplyGamma(amount, amount, amount);
+      break;
   }
 }
 
 TFastDIB* IdentityPaletteImage(TFastDIB& image) {
-  for (int i = 0; i < 256; ++i) image.Header.Colors[i] = PaletteEntry{uint8_t(i), uint8_t(i), uint8_t(i), 0};
+  for (int i = 0; i < 256; ++i)
+    image.Header.Colors[i] = PaletteEntry{uint8_t(i), uint8_t(i), uint8_t(i), 0};
   return &image;
 }
 
@@ -263,8 +270,8 @@ TEST_P(SmoothPassDepth, MatchesThePlainPassAtEverySizeAndDistance) {
   struct Size {
     int w, h;
   };
-  const Size sizes[] = {{1, 1}, {1, 9}, {9, 1}, {2, 2},   {3, 5},   {17, 9},
-                        {40, 33}, {67, 23}, {130, 12}, {45, 140}};
+  const Size sizes[] = {{1, 1},  {1, 9},   {9, 1},   {2, 2},    {3, 5},
+                        {17, 9}, {40, 33}, {67, 23}, {130, 12}, {45, 140}};
   std::mt19937 random(1234 + depth);
   for (const Size s : sizes)
     for (int d = 0; d <= 22; ++d) {
