@@ -47,32 +47,6 @@ const RotationCase Rotations[] = {
     {"NoTurn5x4", 5, 4, 5, 4, 0, [](int col, int r) { return Where{{col, r}}; }},
 };
 // clang-format on
-     }},
-    {"BackQuarterTurn3x5", 3, 5, 5, 3, -90,
-     [](int col, int r) {
-       return Where{{r, 4 - col}};
-     }},
-    {"QuarterTurn4x2RowZeroUnwritten", 4, 2, 2, 4, 90,
-     [](int col, int r) {
-       return r == 0 ? Where{} : Where{{4 - r, col}};
-     }},
-    {"QuarterTurn3x4ColumnZeroUnwritten", 3, 4, 4, 3, 90,
-     [](int col, int r) {
-       return col == 0 ? Where{} : Where{{2 - r, col - 1}};
-     }},
-    {"HalfTurn4x2", 4, 2, 4, 2, 180,
-     [](int col, int r) {
-       return col == 0 || r == 0 ? Where{} : Where{{4 - col, 2 - r}};
-     }},
-    {"HalfTurn3x3", 3, 3, 3, 3, 180,
-     [](int col, int r) {
-       return Where{{2 - col, 2 - r}};
-     }},
-    {"NoTurn5x4", 5, 4, 5, 4, 0,
-     [](int col, int r) {
-       return Where{{col, r}};
-     }},
-};
 
 class RotateExamples : public testing::TestWithParam<std::tuple<int, int>> {};
 
