@@ -105,11 +105,11 @@ void TablesOnPalette(TFastDIB& image, const uint8_t* red, const uint8_t* green,
 // --- Smoothing ---
 //
 // Each pixel becomes the truncated mean of the four corners of the square of half-side d around
-// it, clipped to the image, read from the image being written. A row y with y - d > 0 and
-// y + d < h - 1 reads only row y - d (already smoothed) and row y + d (not yet reached), never
-// itself, so its pixels do not depend on each other and are computed many at a time. Rows whose
-// square touches their own row (the first and the last) read their own smoothed left
-// neighbours and are walked one pixel after the other.
+// it, clipped to the image, read from the image being written. A row y with 0 < y < h - 1 reads
+// only row max(y - d, 0), already smoothed, and row min(y + d, h - 1), not yet reached, never
+// itself, so its pixels do not depend on each other and are computed many at a time. The first
+// and the last row read their own row, including their already smoothed left neighbours, and
+// are walked one pixel after the other.
 
 using U8x16 = uint8_t __attribute__((vector_size(16)));
 using U16x16 = uint16_t __attribute__((vector_size(32)));
