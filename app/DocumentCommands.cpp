@@ -123,5 +123,12 @@ void TFormMain::ReadDocumentPhoto(TDocumentReader& reader, const QString& docume
   work.close();
   TShpora* added = photo.get();
   InsertRow(PhotoCount(), title, documentName, std::move(photo));
-  added->Reload(false);
+  try {
+    added->Reload(false);
+  } catch (const std::exception& e) {
+    // The decoder names the working copy, which the user never sees; the row's title they do.
+    throw std::runtime_error(QStringLiteral("%1 (in %2): %3")
+                                 .arg(title, documentName, QString::fromUtf8(e.what()))
+                                 .toStdString());
+  }
 }

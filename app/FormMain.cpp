@@ -79,6 +79,10 @@ TFormMain::TBusyScope::~TBusyScope() {
 
 TFormMain::TFormMain(IUserPrompts& prompts, const QString& exePath, QWidget* parent)
     : QMainWindow(parent), Prompts(prompts) {
+  // A fixed-size window: minimise and close, no maximise.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
   setWindowTitle(QLatin1String(kMainCaption));
   CreateControls();
   FormCreate(exePath.isEmpty() ? QCoreApplication::applicationFilePath() : exePath);

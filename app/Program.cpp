@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QPixmap>
+#include <QScreen>
 
 #include "Icons.h"
 #include "QtPrompts.h"
@@ -49,6 +50,10 @@ int RunProgram(QApplication& app) {
   TQtUserPrompts prompts;
   TProgramWindows windows(prompts);
   windows.FormMain->CommandLine = app.arguments().mid(1);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    windows.FormMain->move(screen->availableGeometry().center() -
+                           windows.FormMain->rect().center());
+  }
   windows.FormMain->show();
   return app.exec();
 }

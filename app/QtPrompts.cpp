@@ -80,10 +80,9 @@ bool TQtUserPrompts::Print(QWidget* parent, QPrinter& printer, PrintChoice& choi
   dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
   printer.setCopyCount(choice.Copies);
   if (dialog.exec() != QDialog::Accepted) return false;
-  choice.AllPages = dialog.printRange() == QAbstractPrintDialog::AllPages ||
-                    dialog.printRange() == QAbstractPrintDialog::Selection;
-  choice.FromPage = printer.fromPage();
-  choice.ToPage = printer.toPage();
+  choice.AllPages = dialog.printRange() != QAbstractPrintDialog::PageRange;
+  choice.FromPage = choice.AllPages ? choice.MinPage : printer.fromPage();
+  choice.ToPage = choice.AllPages ? choice.MaxPage : printer.toPage();
   choice.Copies = printer.copyCount();
   return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Everything that asks the user goes through this one interface: message boxes, the open, save
 // and folder dialogs, and the print dialog. The program uses the Qt dialogs; tests script answers.
+// File filters are "description|pattern" pairs joined by "|", e.g. "*.jpg|*.jpg|*.*|*.*".
 #include <QString>
 #include <QStringList>
 

@@ -216,6 +216,7 @@ void TScriptedWait::ShowWait(const QString& caption, const QString& text, int mi
 
 void TScriptedWait::SetProgress(int position) {
   Record({QStringLiteral("SetProgress"), {}, {}, position, 0});
+  if (OnProgress) OnProgress(position);
   if (++ProgressCalls == CancelAfter) RunningFlag = false;
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -117,6 +118,8 @@ class TScriptedWait : public IWaitProtocol {
   };
   std::vector<Call> Calls;
   int CancelAfter = -1;
+  // Runs at every SetProgress, as pending events would (a close request, a drop...).
+  std::function<void(int)> OnProgress;
   QWidget* Watched = nullptr;
 
   void ShowWait(const QString& caption, const QString& text, int minimum, int maximum) override;

@@ -136,6 +136,28 @@ TEST_F(PhotoList, CancelWhileAddingKeepsThePhotosAddedSoFar) {
   EXPECT_TRUE(Form->isEnabled());
 }
 
+TEST_F(PhotoList, CloseRequestsAndDropsWaitUntilTheLoopEnds) {
+  ShowForm();
+  const QString dropped = MakePhoto(QStringLiteral("dropped.jpg"));
+  bool tried = false;
+  Wait.OnProgress = [&](int position) {
+    if (position != 1) return;
+    tried = true;
+    // The window manager still delivers a close request to the disabled window.
+    EXPECT_FALSE(Form->close());
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(dropped)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(Form.get(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
+  };
+  Form->AddFileList({MakePhoto(QStringLiteral("1.jpg")), MakePhoto(QStringLiteral("2.jpg"))});
+  EXPECT_TRUE(tried);
+  EXPECT_TRUE(Prompts.Messages.empty());
+  EXPECT_EQ(Titles(), QStringList({QStringLiteral("1.jpg"), QStringLiteral("2.jpg")}));
+  EXPECT_TRUE(Form->isVisible());
+}
+
 TEST_F(PhotoList, RemovingSelectsTheNextRow) {
   struct Case {
     std::vector<int> Remove;
