@@ -516,13 +516,13 @@ int RunSet(const TParsedArgs& args, TCliIo& io) {
                                         : TPhotoSelection{};
   TDocumentLayout newLayout;
   const bool layoutChanged = ApplyLayoutOptions(args, newLayout);
-  if (!change.Any() && !layoutChanged) {
-    throw TUsageError(QStringLiteral("nothing to change: give at least one of --type, --rotate, "
-                                     "--brightness, --contrast, --crop, --rows, --columns, --order"));
-  }
   if (args.Has(QStringLiteral("--photos")) && !change.Any()) {
     throw TUsageError(QStringLiteral("--photos chooses the photos that --type, --rotate, "
                                      "--brightness, --contrast or --crop change; none is given"));
+  }
+  if (!change.Any() && !layoutChanged) {
+    throw TUsageError(QStringLiteral("nothing to change: give at least one of --type, --rotate, "
+                                     "--brightness, --contrast, --crop, --rows, --columns, --order"));
   }
 
   TCliDocument document;
