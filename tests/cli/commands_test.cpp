@@ -1,7 +1,12 @@
 // Every subcommand as a user runs it: the real program on real photos and documents. After each
 // test the program's temporary folder must be empty again, also after a failed command.
+#include <csignal>
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QThread>
 #include <QImage>
 #include <QJsonArray>
 #include <QtEndian>
@@ -108,6 +113,41 @@ TEST_F(CliCommands, FailuresOfTheWorkExitWithOneAndLeaveNothingBehind) {
   EXPECT_EQ(run.Code, 1);
   EXPECT_EQ(run.Err.trimmed(), "tavrolin-cli: Read beyond end of file");
   EXPECT_FALSE(QFile::exists(Path("out")));
+}
+
+TEST_F(CliCommands, InterruptStopsBetweenPhotosAndWritesNothing) {
+  const QString first = Photo("photos/p00.jpg", 1600, 2100);
+  QStringList photos = {first};
+  for (int i = 1; i < 40; ++i) {
+    photos << Path(QStringLiteral("photos/p%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+    ASSERT_TRUE(QFile::copy(first, photos.back()));
+  }
+  QProcess process;
+  process.setProcessEnvironment(Env);
+  process.setWorkingDirectory(Dir.path());
+  process.start(TAVROLIN_CLI_PATH, QStringList{"new", "d.TavDoc"} + photos);
+  ASSERT_TRUE(process.waitForStarted());
+  // The work folder appears with the first photo: by then the program listens for Ctrl-C.
+  QElapsedTimer clock;
+  clock.start();
+  while (TempLeftovers().isEmpty() && process.state() == QProcess::Running && clock.elapsed() < 30000)
+    QThread::msleep(5);
+  ASSERT_EQ(process.state(), QProcess::Running) << "finished before it could be interrupted";
+  ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+  ASSERT_TRUE(process.waitForFinished(60000));
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process.exitCode(), 1);
+  EXPECT_EQ(QString::fromLocal8Bit(process.readAllStandardError()).trimmed(),
+            "tavrolin-cli: interrupted; nothing was written");
+  EXPECT_FALSE(QFile::exists(Path("d.TavDoc")));
+}
+
+TEST_F(CliCommands, TheSampleDocumentOpens) {
+  const QString sample = QStringLiteral(TAVROLIN_SOURCE_DIR "/samples/Sample.TavDoc");
+  const QJsonObject info = Info(sample);
+  EXPECT_EQ(Titles(sample), QStringList({"page-1.jpg", "page-2.jpg", "page-3.jpg"}));
+  EXPECT_EQ(info["photos"].toArray()[1].toObject()["rotation"].toInt(), 1);  // taken sideways
+  EXPECT_EQ(Cli({"sheet", sample, "--page", "1", "-o", Path("sample.png")}).Code, 0);
 }
 
 // --- new and add ---
@@ -284,6 +324,31 @@ TEST_F(CliCommands, SetRefusesValuesOutsideTheEditorsRangesAndChangesNothing) {
     EXPECT_TRUE(run.Err.contains("tavrolin-cli set --help")) << options.join(' ').toStdString();
   }
   EXPECT_EQ(ReadAll(Path("d.TavDoc")), before);
+}
+
+TEST_F(CliCommands, SetKeepsStoredValuesItWasNotAskedToChange) {
+  MakeDocument("d.TavDoc", Photos(2));
+  // A document from elsewhere may carry values the editor never offers; they stay as stored.
+  QFile file(Path("d.TavDoc"));
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+  char value[4];
+  qToLittleEndian<int32_t>(7, value);
+  file.seek(16);  // the fill order
+  file.write(value, 4);
+  qToLittleEndian<int32_t>(9, value);
+  file.seek(24);  // the first photo's Rotation
+  file.write(value, 4);
+  file.close();
+
+  ASSERT_EQ(Cli({"set", "d.TavDoc", "--photos", "2", "--brightness", "3", "--rows", "3"}).Code, 0);
+  const QJsonObject info = Info("d.TavDoc");
+  EXPECT_EQ(info["order"].toInt(), 7);
+  EXPECT_EQ(info["rows"].toInt(), 3);
+  EXPECT_EQ(PhotoInfo("d.TavDoc", 1)["rotation"].toInt(), 9);
+  EXPECT_EQ(PhotoInfo("d.TavDoc", 2)["brightness"].toInt(), 3);
+  const TRun text = Cli({"info", "d.TavDoc"});
+  EXPECT_TRUE(text.Out.contains("by columns (7)")) << text.Out.toStdString();
+  EXPECT_TRUE(text.Out.contains("no (9)")) << text.Out.toStdString();
 }
 
 // --- sheet ---
