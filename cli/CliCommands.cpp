@@ -326,6 +326,11 @@ int RunNew(const TParsedArgs& args, TCliIo& io) {
   ExpectPositional(args, 1, -1, QStringLiteral("the document to create"));
   ExpectPositional(args, 2, -1, QStringLiteral("the photos to import"));
   QString path = args.Positional[0];
+  if (IsJpegName(path)) {
+    throw TUsageError(QStringLiteral("%1 is a photo's name; the first argument names the "
+                                     "document to create, such as book.TavDoc")
+                          .arg(path));
+  }
   // As the save dialog does: a name typed without an extension gets the document's.
   if (FileExtension(QFileInfo(path).fileName()).isEmpty()) path += QStringLiteral(".TavDoc");
   TCliDocument document;
@@ -335,6 +340,12 @@ int RunNew(const TParsedArgs& args, TCliIo& io) {
         QStringLiteral("%1 exists already; use 'tavrolin-cli add' to add photos to it")
             .arg(path)
             .toStdString());
+  }
+  // The folder must be there before the photos are imported, not found missing afterwards.
+  const QFileInfo target(path);
+  if (!target.absoluteDir().exists()) {
+    throw std::runtime_error(
+        QStringLiteral("%1: the folder does not exist").arg(target.absolutePath()).toStdString());
   }
   const QStringList photos = args.Positional.mid(1);
   CheckPhotoFiles(photos);

@@ -67,6 +67,7 @@ TEST_F(CliCommands, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
       {{"info", "a.TavDoc", "--verbose"}, "tavrolin-cli: unknown option --verbose"},
       {{"new", "x.TavDoc", "a.jpg", "--rows", "6"}, "tavrolin-cli: --rows: 6 is out of range (1 to 5)"},
       {{"new", "x.TavDoc", "a.jpg", "--columns"}, "tavrolin-cli: --columns needs a value"},
+      {{"new", "a.jpg", "b.jpg"}, "tavrolin-cli: a.jpg is a photo's name"},
       {{"sheet", "d.TavDoc", "-o", "s.png"}, "tavrolin-cli: missing --page N"},
       {{"sheet", "d.TavDoc", "--page", "1"}, "tavrolin-cli: missing -o SHEET.png"},
       {{"export", "d.TavDoc"}, "tavrolin-cli: missing the folder to export into"},
@@ -211,6 +212,10 @@ TEST_F(CliCommands, NewNeverReplacesADocumentAndChecksEveryPhotoFirst) {
   EXPECT_EQ(run.Code, 1);
   EXPECT_EQ(run.Err.trimmed(), "tavrolin-cli: " + Path("photos/gone.jpg") + ": File not found");
   EXPECT_FALSE(QFile::exists(Path("e.TavDoc")));
+
+  run = Cli({"new", "nowhere/e.TavDoc", photos[0]});
+  EXPECT_EQ(run.Code, 1);
+  EXPECT_EQ(run.Err.trimmed(), "tavrolin-cli: " + Path("nowhere") + ": the folder does not exist");
 
   run = Cli({"new", "e.TavDoc", Photo("photos/notes.png")});
   EXPECT_EQ(run.Code, 1);
