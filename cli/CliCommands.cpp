@@ -34,8 +34,6 @@ namespace {
 const QString kProgram = QStringLiteral("tavrolin-cli");
 
 // The editor's ranges for the two adjustment values and the layout.
-constexpr int32_t kParamMin = -20;
-constexpr int32_t kParamMax = 20;
 constexpr int32_t kLayoutMin = 1;
 constexpr int32_t kLayoutMax = 5;
 // Copies are separate print jobs; a number beyond this is a typing mistake, not a wish.

@@ -15,6 +15,9 @@ class IWaitProtocol;
 // The four bars: Top is pp1, Bottom pp2, Left pp3, Right pp4.
 enum class THandleEdge { Top, Bottom, Left, Right };
 
+// The range of the Brightness and Contrast values the editor offers.
+constexpr int32_t kParamMin = -20;
+constexpr int32_t kParamMax = 20;
 constexpr int32_t kHandleGap = 20;          // opposite edges never come closer than this
 constexpr int32_t kHandleLowLimit = 1;      // top and left bars stop here
 constexpr int32_t kHandleBottomLimit = 589; // the bottom bar stops here

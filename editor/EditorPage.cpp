@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int kParamMin = -20;
-constexpr int kParamMax = 20;
 constexpr int kBarThickness = 6;
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry,

@@ -11,6 +11,8 @@
 #include <QPrinter>
 #include <QTemporaryFile>
 
+#include <sys/stat.h>
+
 #include "SheetRenderer.h"
 #include "Shpora.h"
 
@@ -36,6 +38,11 @@ class TPdfOutputJob {
                            .arg(Target, temp.errorString()));
     Temp = temp.fileName();
     temp.close();
+    // A temporary file is private (0600); the finished PDF gets the mode any new file of the
+    // user gets, as if it had been written in place.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(Temp).constData(), 0666 & ~mask);
     Printer.setOutputFileName(Temp);
   }
 
