@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
+#include <algorithm>
 #include <stdexcept>
 
 #include "Http.h"
@@ -130,6 +131,10 @@ QString UrlToFileName(const QString& url) {
   if (at >= 0) name.remove(at, 7);
   for (QChar& ch : name)
     if (ch == u'/' || ch == u':' || ch == u'?' || ch == u'\\') ch = u'-';
+  // "http://" alone, "http://." or "http://.." would name the cache folder or its parent
+  // instead of a file in it: such a name gets its dots flattened too (and an empty one a "-").
+  if (name.isEmpty() || name == u"." || name == u"..")
+    name.fill(u'-', std::max<qsizetype>(name.size(), 1));
   return name;
 }
 

@@ -83,7 +83,8 @@ void LoadLinkInfo(TLinkInfo& slot, const TVirtualIniFile& ini, const QString& se
 void LoadLinks(TWebLinks& links, const TVirtualIniFile& ini);
 
 // The cache file name of an address: the first "http://" removed, then every "/", ":", "?" and
-// "\" replaced by "-" (http://host/ads/a.jpg gives host-ads-a.jpg).
+// "\" replaced by "-" (http://host/ads/a.jpg gives host-ads-a.jpg). A result that would name
+// no file, "." or ".." has each of its characters (at least one) replaced by "-" as well.
 QString UrlToFileName(const QString& url);
 
 // Downloads `url` into `file` (agent "Tav-Rolin"): into a temporary file beside it, renamed into
