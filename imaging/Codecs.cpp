@@ -20,6 +20,10 @@ namespace {
 // Decoded pictures above this many pixels are refused before anything is allocated: no photo
 // of a real camera comes near it, and a forged header must not make us allocate gigabytes.
 constexpr int64_t kMaxDecodedPixels = int64_t(1) << 28;
+// What the decoder itself may allocate. A progressive JPEG keeps every coefficient of the whole
+// picture, whatever the output scale: a forged 65500 x 65500 header would ask for over 12 GB.
+// With a limit, the decoder refuses such a picture with an error instead.
+constexpr long kMaxDecoderMemory = 1L << 30;
 
 std::runtime_error FileError(const QString& path, const QString& what) {
   return std::runtime_error(
@@ -69,11 +73,15 @@ struct Decompressor {
   Decompressor() {
     InstallErrorManager(cinfo, err);
     jpeg_create_decompress(&cinfo);
+    cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
   }
   ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
 };
 
 [[noreturn]] void ThrowJpegError(const QString& name, const JpegErrorManager& err) {
+  // The decoder ran into its memory limit (it has no disk to spill to).
+  if (err.pub.msg_code == JERR_NO_BACKING_STORE)
+    throw FileError(name, QStringLiteral("the picture is too large to be decoded"));
   throw FileError(name, QStringLiteral("not a readable JPEG picture (%1)")
                             .arg(QString::fromLocal8Bit(err.message)));
 }
