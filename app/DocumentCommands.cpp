@@ -1,5 +1,9 @@
-// The document commands of the main window: open and save .TavDoc files.
+// The document commands of the main window: open and save .TavDoc files, and the save menu's
+// image exports.
 #include <stdexcept>
+
+#include <QAction>
+#include <QPushButton>
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +12,9 @@
 #include <QTreeWidget>
 
 #include "Document.h"
+#include "EditorPage.h"
+#include "ExportImages.h"
+#include "Form3.h"
 #include "FormMain.h"
 #include "PhotoOrder.h"
 #include "Prompts.h"
@@ -25,6 +32,7 @@ std::runtime_error NamedError(const QString& path, const QString& what) {
 }  // namespace
 
 void TFormMain::sSpeedButtonOpenClick() {
+  if (ListChangesRefused()) return;
   if (!ConfirmSave()) return;
   ClearDocument();
   const QString path = Prompts.OpenFile(this, QStringLiteral("Open Tavrolin Document"),
@@ -33,7 +41,47 @@ void TFormMain::sSpeedButtonOpenClick() {
 }
 
 void TFormMain::OnShowSaveMenu() {
+  // 5 pixels below the button's lower left corner.
   MenuSave->popup(sSpeedButtonSave->mapToGlobal(QPoint(0, sSpeedButtonSave->height() + 5)));
+}
+
+void TFormMain::SaveasJPG1Click() { ExportImages(ExportJpeg); }
+
+void TFormMain::SaveasPNG1Click() { ExportImages(ExportPng); }
+
+void TFormMain::ExportImages(int32_t format) {
+  // One export at a time: the save menu stays reachable while the first one runs.
+  if (ListChangesRefused()) return;
+  const std::vector<TShpora*> photos = Photos();
+  if (photos.empty()) return;
+  if (!Form3) throw std::logic_error("The export dialog has not been created");
+  // The main window stays usable while the pages are written, but the loop holds the records
+  // of the list: nothing may add, remove or reorder rows until it ends.
+  const TExportScope exporting(*this);
+  ExportImagesCommand(*Form3, Wait(), photos, format);
+}
+
+TFormMain::TExportScope::TExportScope(TFormMain& form) : Form(form) {
+  Form.ExportRunning = true;
+  Form.UpdateListCommands();
+}
+
+TFormMain::TExportScope::~TExportScope() {
+  Form.ExportRunning = false;
+  Form.UpdateListCommands();
+}
+
+void TFormMain::UpdateListCommands() {
+  const bool enabled = !ExportRunning;
+  for (QToolButton* button : {sSpeedButtonRemoveAll, sSpeedButtonOpen, sSpeedButtonAdd,
+                              sSpeedButtonRemove, sSpeedButtonUp, sSpeedButtonDown,
+                              sSpeedButtonSort, HowToAddButton}) {
+    button->setEnabled(enabled);
+  }
+  SaveasBMP1->setEnabled(enabled);
+  SaveasPNG1->setEnabled(enabled);
+  // "Apply to many..." shares the wait dialog with the export.
+  Editor->sButtonApply->setEnabled(enabled);
 }
 
 void TFormMain::OnSaveAsTavDoc() {

@@ -17,6 +17,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMimeData>
+#include <QPrinter>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTimer>
@@ -25,6 +26,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "EditorPage.h"
 #include "Folders.h"
 #include "Prompts.h"
 #include "ShellIntegration.h"
@@ -92,11 +94,15 @@ TFormMain::~TFormMain() {
   // FormDestroy. The rows go first, while this window is still whole: deleting them reports
   // selection changes, which must not reach a half-destroyed window.
   setAcceptDrops(false);
-  CurrentPhoto = nullptr;
+  // The editor and the tab controls report to this window; nothing of theirs may arrive while
+  // the window is taken apart.
+  LeftTabs->blockSignals(true);
+  RightTabs->blockSignals(true);
+  Editor->ClearCurrentPhoto();
+  delete Editor;
+  Editor = nullptr;
   fileView->blockSignals(true);
   fileView->clear();
-  SheetBitmap.reset();
-  ZoomBitmap.reset();
 }
 
 void TFormMain::FormCreate(const QString& exePath) {
@@ -123,14 +129,14 @@ void TFormMain::FormCreate(const QString& exePath) {
 
   TitleBase = QLatin1String(kMainCaption) + QStringLiteral(" ") + ExeVersion;
   SetDocumentTitle(QStringLiteral("New document"));
-  CurrentPhoto = nullptr;
+  // The editor opens with no photo; the magnifier's picture is the editor's own.
+  Editor->ClearCurrentPhoto();
 
-  SheetBitmap = std::make_unique<TFastDIB>(kFrameWidth, 24, kFrameHeight);
-  ZoomBitmap = std::make_unique<TFastDIB>(kFrameWidth, 24, kFrameHeight);
+  SheetBitmap = QImage(kFrameWidth, kFrameHeight, QImage::Format_RGB888);
+  SheetBitmap.fill(Qt::white);
 
-  SheetTexts.clear();
-  SheetTexts.reserve(20);
-  SheetTexts << tavrolin::SiteAddress();
+  ClearSheetTexts();
+  AddSheetText(tavrolin::SiteAddress());
 }
 
 void TFormMain::CreateControls() {
@@ -158,7 +164,9 @@ void TFormMain::CreateControls() {
   RightTabs->addTab(WebTab, QStringLiteral("WebTab"));
 
   CreateFilesTab();
+  CreatePreviewTab();
   CreateHowToPage();
+  Editor = new TEditorPage(*this, TabEdit);
 }
 
 void TFormMain::Connect(QToolButton* button, void (TFormMain::*handler)()) {
@@ -218,10 +226,31 @@ void TFormMain::CreateFilesTab() {
   connect(fileView, &QTreeWidget::itemClicked, this,
           [this] { RunHandler([this] { fileViewClick(); }); });
 
+  CreateSaveMenu();
+}
+
+void TFormMain::CreateSaveMenu() {
   MenuSave = new QMenu(this);
-  SaveasTavrolinDocument1 = MenuSave->addAction(QStringLiteral("Save as Tavrolin Document"));
-  connect(SaveasTavrolinDocument1, &QAction::triggered, this,
-          [this] { RunHandler([this] { OnSaveAsTavDoc(); }); });
+  auto item = [this](const QString& caption, void (TFormMain::*handler)()) {
+    QAction* action = MenuSave->addAction(caption);
+    if (handler) {
+      connect(action, &QAction::triggered, this,
+              [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+    } else {
+      action->setEnabled(false);
+    }
+    return action;
+  };
+  SaveasTavrolinDocument1 =
+      item(QStringLiteral("Save as Tavrolin Document"), &TFormMain::OnSaveAsTavDoc);
+  SaveasTavrolinDocument1->setIcon(ButtonIcon(TButtonIcon::Save));
+  MenuSave->addSeparator();  // N1
+  SaveasBMP1 = item(QStringLiteral("Save as JPGs"), &TFormMain::SaveasJPG1Click);
+  SaveasPNG1 = item(QStringLiteral("Save as PNGs"), &TFormMain::SaveasPNG1Click);
+  MenuSave->addSeparator();  // N2
+  // Not offered yet; listed so that users see what is to come.
+  SaveasPNG2 = item(QStringLiteral("Save as PDF"), nullptr);
+  SaveaseBook1 = item(QStringLiteral("Save as eBook"), nullptr);
 }
 
 void TFormMain::CreateHowToPage() {
@@ -317,7 +346,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   // A close request during a long loop (the window manager still delivers it to a disabled
   // window) would clear the list under the loop's feet.
   bool close = false;
-  if (!Busy()) RunHandler([this, &close] { close = FormClose(); });
+  if (!ListChangesRefused()) RunHandler([this, &close] { close = FormClose(); });
   if (close) {
     event->accept();
   } else {
@@ -326,11 +355,11 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 }
 
 void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
-  if (!Busy() && event->mimeData()->hasUrls()) event->acceptProposedAction();
+  if (!ListChangesRefused() && event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
 void TFormMain::dropEvent(QDropEvent* event) {
-  if (Busy()) return;
+  if (ListChangesRefused()) return;
   QStringList names;
   for (const QUrl& url : event->mimeData()->urls()) {
     if (url.isLocalFile()) names << url.toLocalFile();
@@ -364,21 +393,7 @@ void TFormMain::SetDocumentTitle(const QString& documentName) {
   setWindowTitle(TitleBase + QStringLiteral(" - [") + documentName + QStringLiteral("]"));
 }
 
-void TFormMain::SetLayout(int rows, int columns, int order) {
-  Rows = std::clamp(rows, 1, 5);
-  Columns = std::clamp(columns, 1, 5);
-  Order = order == 0 || order == 1 ? order : -1;
-}
-
-void TFormMain::OnPageCountChange() {
-  const int64_t n = PhotoCount();
-  const int64_t per = int64_t(Rows) * Columns;
-  SheetCount = static_cast<int32_t>((n + per - 1) / per);
-}
-
-void TFormMain::SelectPhoto(TShpora* photo) { CurrentPhoto = photo; }
-
-IWaitProtocol& TFormMain::Wait() const {
+IWaitProtocol& TFormMain::Wait() {
   if (!FormWait) throw std::logic_error("The wait dialog has not been created");
   return *FormWait;
 }

@@ -6,31 +6,47 @@
 // Every handler runs through RunHandler: an exception ends the command, its message is shown
 // in a message box, and the window stays usable. Long loops show the wait dialog with the main
 // window disabled; scope guards close it and enable the window again also when a loop is left
-// by an exception.
+// by an exception. The image export is the one loop that leaves the window enabled: while it
+// runs, the commands that would change the photo list are refused.
+//
+// The window hosts the editor of the "Edit photos" tab (IEditorHost): the editor redraws the
+// sheet preview of the "Page Preview" tab and borrows its image for the magnifier.
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include <QImage>
 #include <QMainWindow>
 #include <QStringList>
 
 #include "Document.h"
+#include "EditorHost.h"
 #include "FastDIB.h"
 #include "Icons.h"
 #include "PhotoOrder.h"
+#include "Printing.h"
+#include "SheetLayout.h"
+#include "SheetTexts.h"
 #include "Shpora.h"
 
 class IUserPrompts;
 class IWaitProtocol;
-class QMenu;
 class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QSpinBox;
 class QTabWidget;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TEditorPage;
+class TForm3;
+class TImagePage;
 
-class TFormMain : public QMainWindow {
+class TFormMain : public QMainWindow, public IEditorHost {
   Q_OBJECT
 
  public:
@@ -41,6 +57,9 @@ class TFormMain : public QMainWindow {
 
   // The wait dialog, created after the main window; needed before the first long loop.
   void SetWaitDialog(IWaitProtocol& wait) { FormWait = &wait; }
+  // The "Export resulted images" dialog, created after the main window; the save menu's
+  // exports need it.
+  void SetExportDialog(TForm3& form) { Form3 = &form; }
   // The command line after the program name; FormShow opens the first argument.
   QStringList CommandLine;
 
@@ -53,16 +72,18 @@ class TFormMain : public QMainWindow {
   QString InfoCacheFile;
   bool UpdateCritical = false;
   bool AdsEnabled = false;
-  std::unique_ptr<TFastDIB> SheetBitmap;
-  std::unique_ptr<TFastDIB> ZoomBitmap;
+  // The last rendered preview sheet, 420 x 594 at 24 bits; the preview image shows a copy.
+  QImage SheetBitmap;
   QString WorkFolder;     // empty until first needed; ends with a separator
   QString AppDataFolder;  // ends with a separator
   QString TitleBase;
   QString InfoText;
   int32_t SheetCount = 0;
-  TShpora* CurrentPhoto = nullptr;  // the list owns it
-  QStringList SheetTexts;           // margin texts of printed sheets, at most 20
-  bool FormShowDone = false;        // FormShow has run (it runs once, after the first show)
+  TSheetTexts SheetTexts;     // margin texts of printed sheets, at most 20
+  bool FormShowDone = false;  // FormShow has run (it runs once, after the first show)
+  // Called before each print job with the copy's number; the program sets none. Tests give
+  // each copy's PDF a file of its own.
+  TPrintJobHook BeforePrintJob;
 
   // --- Controls ---
   QTabWidget* LeftTabs = nullptr;   // "About", "Files", "Page Preview"
@@ -85,6 +106,21 @@ class TFormMain : public QMainWindow {
   QTreeWidget* fileView = nullptr;
   QMenu* MenuSave = nullptr;
   QAction* SaveasTavrolinDocument1 = nullptr;
+  QAction* SaveasBMP1 = nullptr;     // "Save as JPGs"
+  QAction* SaveasPNG1 = nullptr;     // "Save as PNGs"
+  QAction* SaveasPNG2 = nullptr;     // "Save as PDF", disabled
+  QAction* SaveaseBook1 = nullptr;   // "Save as eBook", disabled
+  // "Page Preview" (sTabSheet4).
+  QSpinBox* sSpinRows = nullptr;
+  QSpinBox* sSpinColls = nullptr;
+  QComboBox* sComboOrder = nullptr;
+  QSpinBox* sSpinPageNumber = nullptr;
+  QLabel* sLabel14 = nullptr;  // "Total:"
+  QLabel* sLabel4 = nullptr;   // the sheet count, or "---"
+  QToolButton* sSpeedButton13 = nullptr;  // "Print photocopy"
+  TImagePage* ImagePage = nullptr;
+  // "Edit photos".
+  TEditorPage* Editor = nullptr;
 
   // --- Life cycle ---
   void FormShow();
@@ -127,20 +163,53 @@ class TFormMain : public QMainWindow {
   void WriteDocument(const QString& path);
   void OpenDocument(const QString& path);
 
-  // --- Sheets and editor (filled in by their own steps) ---
-  // The sheet layout held until the layout controls exist: rows and columns 1..5, the fill
-  // order's item index (0 "by rows", 1 "by columns", -1 for none).
-  int LayoutRows() const { return Rows; }
-  int LayoutColumns() const { return Columns; }
-  int LayoutOrder() const { return Order; }
+  // --- Export ---
+  void SaveasJPG1Click();
+  void SaveasPNG1Click();
+  void ExportImages(int32_t format);
+  // Whether the commands that change the photo list must be refused now: during a long loop
+  // (the window is disabled then) and during an export (it is not).
+  bool ListChangesRefused() const { return Busy() || ExportRunning; }
+
+  // --- Sheets ---
+  // The layout controls of the "Page Preview" tab: rows and columns 1..5, the fill order's item
+  // index (0 "by rows", 1 "by columns", -1 for none).
+  int LayoutRows() const;
+  int LayoutColumns() const;
+  int LayoutOrder() const;
+  TSheetLayout Layout() const;
+  // Puts a document's layout into the controls (rows and columns held within 1..5). The caller
+  // recomputes the sheets.
   void SetLayout(int rows, int columns, int order);
   void OnPageCountChange();
+  void ShowPrintPreview() override;
+  void sTabSheet4Show();
+  void ImagePageMouseDown(Qt::MouseButton button, int x, int y);
+  void ClearSheetTexts();
+  void AddSheetText(const QString& text);
+  // "Print photocopy".
+  void PrintDocument();
+
+  // --- Editor ---
+  // The photo open in the editor, or none; the list owns it.
+  TShpora* CurrentPhoto() const;
+  // Opens the editor on the photo, or closes it with none. May throw (a working JPEG that
+  // cannot be read).
   void SelectPhoto(TShpora* photo);
+
+  // IEditorHost.
+  void ShowOnImagePage(const QImage& picture) override;
+  void RestoreImagePage() override;
+  void ActivateLeftPage(int index) override;
+  void ActivateRightPage(int index) override;
+  std::vector<TShpora*> Photos() override;
+  void SetMainWindowEnabled(bool enabled) override;
+  IWaitProtocol& Wait() override;
 
   // --- Errors ---
   // Runs a handler; an exception ends it and its message is shown in a message box.
   void RunHandler(const std::function<void()>& handler);
-  void ShowError(const QString& message);
+  void ShowError(const QString& message) override;
   // Whether a long loop is running (the main window is disabled meanwhile).
   bool Busy() const { return BusyDepth > 0; }
 
@@ -179,12 +248,26 @@ class TFormMain : public QMainWindow {
     }
     finish();
   }
-  IWaitProtocol& Wait() const;
+  // Marks an export as running for its length, with the list-changing commands disabled.
+  class TExportScope {
+   public:
+    explicit TExportScope(TFormMain& form);
+    ~TExportScope();
+    TExportScope(const TExportScope&) = delete;
+    TExportScope& operator=(const TExportScope&) = delete;
+
+   private:
+    TFormMain& Form;
+  };
 
   void FormCreate(const QString& exePath);
   void CreateControls();
   void CreateFilesTab();
+  void CreateSaveMenu();
+  void CreatePreviewTab();
   void CreateHowToPage();
+  // Enables the list-changing commands, or disables them while an export runs.
+  void UpdateListCommands();
   QToolButton* MakeSpeedButton(QWidget* parent, int x, const QString& hint, TButtonIcon icon,
                                void (TFormMain::*handler)());
   void Connect(QToolButton* button, void (TFormMain::*handler)());
@@ -202,10 +285,11 @@ class TFormMain : public QMainWindow {
 
   IUserPrompts& Prompts;
   IWaitProtocol* FormWait = nullptr;
-  int Rows = 4;
-  int Columns = 4;
-  int Order = 0;
+  TForm3* Form3 = nullptr;
+  // "Print photocopy" reuses one printer, made on the first print.
+  std::unique_ptr<QPrinter> Printer;
   int BusyDepth = 0;
+  bool ExportRunning = false;
   bool FormShowQueued = false;
 };
 

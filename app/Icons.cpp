@@ -116,6 +116,23 @@ void DrawSort(QPainter& p) {
   p.drawLine(QPointF(27.5, 21), QPointF(23, 26));
 }
 
+// A printer with a copied page coming out of it.
+void DrawPrinter(QPainter& p) {
+  p.setPen(QPen(kInk, 1.4));
+  p.setBrush(kPaper);
+  p.drawRect(QRectF(9, 3, 14, 9));  // the paper waiting at the back
+  p.setBrush(QColor(0xc9, 0xd0, 0xd8));
+  p.drawRoundedRect(QRectF(3, 11, 26, 11), 2, 2);
+  p.setBrush(kGreen);
+  p.setPen(Qt::NoPen);
+  p.drawEllipse(QPointF(25, 15), 1.3, 1.3);
+  p.setPen(QPen(kInk, 1.4));
+  p.setBrush(kPaper);
+  p.drawRect(QRectF(8, 18, 16, 12));  // the copy
+  p.setPen(QPen(QColor(0x9a, 0xa3, 0xae), 1.2));
+  for (qreal y = 22; y < 29; y += 3) p.drawLine(QPointF(11, y), QPointF(21, y));
+}
+
 QImage IconImage(TButtonIcon kind) {
   QImage image = Canvas(kIconSize);
   QPainter p(&image);
@@ -146,6 +163,9 @@ QImage IconImage(TButtonIcon kind) {
       break;
     case TButtonIcon::Sort:
       DrawSort(p);
+      break;
+    case TButtonIcon::Print:
+      DrawPrinter(p);
       break;
   }
   return image;

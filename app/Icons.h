@@ -4,7 +4,7 @@
 #include <QIcon>
 #include <QImage>
 
-enum class TButtonIcon { NewDocument, Open, Save, Add, Remove, Up, Down, Sort };
+enum class TButtonIcon { NewDocument, Open, Save, Add, Remove, Up, Down, Sort, Print };
 
 QIcon ButtonIcon(TButtonIcon kind);
 

@@ -1,10 +1,12 @@
-// The photo list of the main window: adding, removing, reordering and the save prompt.
+// The photo list of the main window: adding, removing, reordering and the save prompt. Every
+// command that changes the list is refused while an export runs over it.
 #include <QFileInfo>
 #include <QLocale>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTreeWidget>
 
+#include "EditorPage.h"
 #include "FormMain.h"
 #include "PhotoOrder.h"
 #include "Prompts.h"
@@ -77,12 +79,14 @@ void TFormMain::ApplyRowOrder(const TRowOrder& order) {
 }
 
 void TFormMain::AddFilesClick() {
+  if (ListChangesRefused()) return;
   const QStringList names =
       Prompts.OpenFiles(this, QStringLiteral("Add photos"), QLatin1String(kPhotoFilter));
   if (!names.isEmpty()) AddFileList(names);
 }
 
 void TFormMain::AddFileList(const QStringList& names) {
+  if (ListChangesRefused()) return;
   if (names.isEmpty()) return;
   const TWaitScope wait(Wait(), QStringLiteral("Please wait..."), QStringLiteral("Adding files..."),
                         0, static_cast<int>(names.size()));
@@ -111,6 +115,7 @@ void TFormMain::AddPhotoFile(const QString& path) {
 }
 
 void TFormMain::FilesDropped(const QStringList& names) {
+  if (ListChangesRefused()) return;
   // One document opens and joins the list without a prompt; anything else is taken as photos.
   if (names.size() == 1 && IsDocumentName(names.constFirst())) {
     OpenDocument(names.constFirst());
@@ -120,6 +125,7 @@ void TFormMain::FilesDropped(const QStringList& names) {
 }
 
 void TFormMain::RemoveSelectedClick() {
+  if (ListChangesRefused()) return;
   SelectPhoto(nullptr);
   const std::vector<int> selected = SelectedRows();
   const int first = selected.empty() ? -1 : selected.front();
@@ -139,6 +145,7 @@ void TFormMain::RemoveSelectedClick() {
 }
 
 void TFormMain::RemoveAllClick() {
+  if (ListChangesRefused()) return;
   if (ConfirmSave()) ClearDocument();
 }
 
@@ -155,6 +162,7 @@ void TFormMain::ClearDocument() {
 }
 
 void TFormMain::sSpeedButtonUpClick() {
+  if (ListChangesRefused()) return;
   SelectPhoto(nullptr);
   fileView->setUpdatesEnabled(false);
   ApplyRowOrder(MoveSelectedUp(MakeRowOrder(SelectionFlags())));
@@ -163,6 +171,7 @@ void TFormMain::sSpeedButtonUpClick() {
 }
 
 void TFormMain::sSpeedButtonDownClick() {
+  if (ListChangesRefused()) return;
   SelectPhoto(nullptr);
   fileView->setUpdatesEnabled(false);
   ApplyRowOrder(MoveSelectedDown(MakeRowOrder(SelectionFlags())));
@@ -171,6 +180,7 @@ void TFormMain::sSpeedButtonDownClick() {
 }
 
 void TFormMain::sSpeedButtonSortClick() {
+  if (ListChangesRefused()) return;
   SelectPhoto(nullptr);
   QStringList titles;
   for (int i = 0; i < PhotoCount(); ++i) titles << RowTitle(i);
@@ -183,8 +193,9 @@ void TFormMain::sSpeedButtonSortClick() {
 void TFormMain::fileViewChange() { fileViewClick(); }
 
 void TFormMain::fileViewClick() {
-  // Cleared first, so that SelectPhoto never meets a record that was destroyed meanwhile.
-  CurrentPhoto = nullptr;
+  // Cleared first, so that SelectPhoto never meets a record that was destroyed meanwhile; the
+  // photo shown before keeps its full picture.
+  Editor->ClearCurrentPhoto();
   const std::vector<int> selected = SelectedRows();
   if (!selected.empty()) SelectPhoto(Photo(selected.front()));
 }

@@ -5,30 +5,17 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include "EditorPage.h"
 #include "Icons.h"
 #include "QtPrompts.h"
 
-namespace {
-
-// The dialogs of the editor and of the export, as the windows they are; their own steps give
-// them their content.
-std::unique_ptr<QDialog> MakeFixedDialog(QWidget* parent, const QString& caption, int width,
-                                         int height) {
-  auto dialog = std::make_unique<QDialog>(parent);
-  dialog->setWindowTitle(caption);
-  dialog->setFixedSize(width, height);
-  dialog->setModal(true);
-  return dialog;
-}
-
-}  // namespace
-
 TProgramWindows::TProgramWindows(IUserPrompts& prompts, const QString& exePath) {
   FormMain = std::make_unique<TFormMain>(prompts, exePath);
-  FormProps = MakeFixedDialog(FormMain.get(), QStringLiteral("Apply to many..."), 245, 309);
+  FormProps = FormMain->Editor->FormProps;
   FormWait = std::make_unique<TFormWait>();
-  Form3 = MakeFixedDialog(FormMain.get(), QStringLiteral("Export resulted images"), 353, 149);
+  Form3 = std::make_unique<TForm3>(prompts, FormMain.get());
   FormMain->SetWaitDialog(*FormWait);
+  FormMain->SetExportDialog(*Form3);
 }
 
 bool HasDisplay() {

@@ -4,22 +4,22 @@
 // the "Export resulted images" dialog.
 #include <memory>
 
-#include <QDialog>
-
+#include "Form3.h"
 #include "FormMain.h"
 #include "FormWait.h"
 
 class IUserPrompts;
 class QApplication;
+class TFormProps;
 
 class TProgramWindows {
  public:
   explicit TProgramWindows(IUserPrompts& prompts, const QString& exePath = QString());
 
   std::unique_ptr<TFormMain> FormMain;
-  std::unique_ptr<QDialog> FormProps;
+  TFormProps* FormProps = nullptr;  // made by the editor of the main window, and owned by it
   std::unique_ptr<TFormWait> FormWait;
-  std::unique_ptr<QDialog> Form3;
+  std::unique_ptr<TForm3> Form3;    // a child of the main window, so it centres on it
 };
 
 // Whether a window system is there to show windows on (a display, Wayland, or a platform

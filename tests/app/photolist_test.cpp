@@ -188,7 +188,7 @@ TEST_F(PhotoList, RemovingSelectsTheNextRow) {
     EXPECT_EQ(Form->SheetCount, (c.Left.size() + 1) / 2);
     for (const QString& file : removedFiles) EXPECT_FALSE(QFileInfo::exists(file));
     // The editor follows the selection and never keeps a destroyed record.
-    EXPECT_EQ(Form->CurrentPhoto, c.SelectedAfter.empty() ? nullptr : Form->Photo(c.SelectedAfter[0]));
+    EXPECT_EQ(Form->CurrentPhoto(), c.SelectedAfter.empty() ? nullptr : Form->Photo(c.SelectedAfter[0]));
   }
 }
 
@@ -220,7 +220,7 @@ TEST_F(PhotoList, UpAndDownMoveBlocksAndKeepTheRecords) {
                                    QStringLiteral("B.jpg"), QStringLiteral("C.jpg")}));
   EXPECT_EQ(Form->SelectedRows(), std::vector<int>({1, 2, 3}));
   // The editor follows the first selected row after the move.
-  EXPECT_EQ(Form->CurrentPhoto, Form->Photo(1));
+  EXPECT_EQ(Form->CurrentPhoto(), Form->Photo(1));
 
   // Row 0 never moves up, the last row never down.
   Form->SelectRows({0});
