@@ -76,19 +76,26 @@ void TFastDIB::LoadFromBitmapHandle(TBitmapHandle handle) {
 void TFastDIB::AttachRegion(const TFastDIB& source, int32_t x, int32_t y, int32_t width,
                             int32_t height) {
   if (!source.Bits || x >= source.Width() || y >= source.AbsHeight) return;
+  // The clipping works in 64 bits: a rectangle from a damaged document's crop edges may reach
+  // far beyond 32 bits on either side, and clipped it always fits the source again.
+  int64_t vx = x, vy = y, vw = width, vh = height;
   // The memory row of the rectangle's lowest row, from the unclipped height.
-  if (source.Height() > 0) y = source.AbsHeight - height - y;
-  if (x < 0) {
-    width += x;
-    x = 0;
+  if (source.Height() > 0) vy = int64_t(source.AbsHeight) - vh - vy;
+  if (vx < 0) {
+    vw += vx;
+    vx = 0;
   }
-  if (y < 0) {
-    height += y;
-    y = 0;
+  if (vy < 0) {
+    vh += vy;
+    vy = 0;
   }
-  if (x + width >= source.Width()) width = source.Width() - x;
-  if (y + height >= source.AbsHeight) height = source.AbsHeight - y;
-  if (width <= 0 || height <= 0) return;
+  if (vx + vw >= source.Width()) vw = source.Width() - vx;
+  if (vy + vh >= source.AbsHeight) vh = source.AbsHeight - vy;
+  if (vw <= 0 || vh <= 0) return;
+  x = static_cast<int32_t>(vx);
+  y = static_cast<int32_t>(vy);
+  width = static_cast<int32_t>(vw);
+  height = static_cast<int32_t>(vh);
 
   int32_t offset = 0;
   switch (source.BitCount()) {
