@@ -1,8 +1,30 @@
 #include "FastDIB.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+namespace {
+
+bool ProcessorHasAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+
+std::atomic<bool>& VectorLoopsFlag() {
+  static std::atomic<bool> enabled{ProcessorHasAvx2()};
+  return enabled;
+}
+
+}  // namespace
+
+bool VectorLoopsEnabled() { return VectorLoopsFlag().load(std::memory_order_relaxed); }
+
+void SetVectorLoopsEnabled(bool enabled) {
+  static const bool available = ProcessorHasAvx2();
+  VectorLoopsFlag().store(enabled && available, std::memory_order_relaxed);
+}
 
 TBitmapSection::TBitmapSection(const TBitmapInfo& info) : Info(info) {
   const TBitmapInfoHeader& h = info.Header;

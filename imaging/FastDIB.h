@@ -113,6 +113,13 @@ constexpr int32_t RowBytesUsed(int32_t width, int32_t bitCount) {
   return static_cast<int32_t>((static_cast<int64_t>(width) * bitCount + 7) / 8);
 }
 
+// The pixel loops of the hot paths have a form for the processor's AVX2 instructions, used where
+// the processor has them, beside their plain form; both give the same pixels, bit for bit.
+// Switching the vector form off (process-wide) lets tests and benchmarks compare the two; on a
+// processor without AVX2 it stays off whatever is asked.
+bool VectorLoopsEnabled();
+void SetVectorLoopsEnabled(bool enabled);
+
 // Fills entries first..last of a 256-byte table with a 16.16 ramp from `start` towards `end`.
 // Entries outside first..last are untouched; nothing is written when last <= first.
 void MakeRampTable(uint8_t* table, int first, int start, int end, int last);

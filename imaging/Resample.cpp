@@ -5,9 +5,13 @@
 // row order, so a region view works as a source and the two images must share their
 // orientation. The depth of the target selects the variant; every variant is a template
 // instantiated for one pixel layout, so the pixel loops never branch on the depth.
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <vector>
 
@@ -226,7 +230,47 @@ struct TContributor {
 struct TContributors {
   std::vector<TContributor> Positions;
   std::vector<int32_t> Weights;
+  // The same weights for the vector passes, two taps to an int32 (the first in the low half),
+  // Quads x 2 of them per position, zero beyond the position's Count. A weight that does not fit
+  // 16 bits (only when a kernel is stretched by less than 2) is split into w >> 8 (PairsHigh) and
+  // w & 255 (Pairs): the sum is then 256 x the sum over the high parts plus the sum over the low.
+  int32_t Quads = 0;  // groups of four taps: ceil(largest Count / 4)
+  bool Split = false;
+  std::vector<int32_t> Pairs;
+  std::vector<int32_t> PairsHigh;
 };
+
+// Packs two taps' 16-bit weights into one int32, the first in the low half.
+inline int32_t PackPair(int32_t first, int32_t second) {
+  return int32_t((uint32_t(first) & 0xFFFF) | (uint32_t(second) << 16));
+}
+
+// Fills Quads, Split, Pairs and PairsHigh from Positions and Weights.
+void PairWeights(TContributors& table) {
+  int32_t most = 0;
+  bool fits = true;
+  for (const TContributor& c : table.Positions) most = std::max(most, c.Count);
+  for (int32_t w : table.Weights) fits = fits && w >= -32768 && w <= 32767;
+  table.Quads = (most + 3) / 4;
+  table.Split = !fits;
+  const size_t perPosition = size_t(table.Quads) * 2;
+  table.Pairs.assign(table.Positions.size() * perPosition, 0);
+  if (table.Split) table.PairsHigh.assign(table.Positions.size() * perPosition, 0);
+  for (size_t n = 0; n < table.Positions.size(); ++n) {
+    const TContributor& c = table.Positions[n];
+    const int32_t* w = table.Weights.data() + c.Offset;
+    auto tap = [&](int32_t t) { return t < c.Count ? w[t] : 0; };
+    for (int32_t t = 0; t < c.Count; t += 2) {
+      const size_t at = n * perPosition + size_t(t / 2);
+      if (table.Split) {
+        table.Pairs[at] = PackPair(tap(t) & 255, tap(t + 1) & 255);
+        table.PairsHigh[at] = PackPair(tap(t) >> 8, tap(t + 1) >> 8);
+      } else {
+        table.Pairs[at] = PackPair(tap(t), tap(t + 1));
+      }
+    }
+  }
+}
 
 // Division of n by d for 0 <= n <= 255 d as (n x m) >> k with m = ceil(2^k / d) and
 // 2^k >= 256 d^2. With m d = 2^k + e, 0 <= e < d, the error term n e / (d 2^k) stays below 1 / d,
@@ -301,6 +345,41 @@ TContributors BuildContributors(int32_t srcSize, int32_t dstSize, int filter) {
       c.Count = 0;
     }
     MakeDivision(c, sum > 0 ? int32_t(sum) : 1);
+  }
+  PairWeights(table);
+  return table;
+}
+
+// The tables depend on nothing but the two sizes and the filter, and the program asks for the
+// same few again and again (the preview of every photo, the cells of every sheet), while a
+// table of the long-double kernels costs as much as a whole vector pass. The last few are kept.
+using TSharedContributors = std::shared_ptr<const TContributors>;
+
+TSharedContributors Contributors(int32_t srcSize, int32_t dstSize, int filter) {
+  struct TEntry {
+    int32_t Src, Dst, Filter;
+    TSharedContributors Table;
+  };
+  constexpr size_t kKept = 8;
+  // Tables above this many weights (sizes far beyond the program's) are not worth keeping.
+  constexpr size_t kLargestKept = size_t(1) << 20;
+  static std::mutex mutex;
+  static std::vector<TEntry> kept;  // most recently used last
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    for (size_t i = 0; i < kept.size(); ++i) {
+      if (kept[i].Src != srcSize || kept[i].Dst != dstSize || kept[i].Filter != filter) continue;
+      TEntry entry = kept[i];
+      kept.erase(kept.begin() + ptrdiff_t(i));
+      kept.push_back(entry);
+      return entry.Table;
+    }
+  }
+  auto table = std::make_shared<const TContributors>(BuildContributors(srcSize, dstSize, filter));
+  if (table->Weights.size() <= kLargestKept) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (kept.size() >= kKept) kept.erase(kept.begin());
+    kept.push_back({srcSize, dstSize, filter, table});
   }
   return table;
 }
@@ -388,6 +467,183 @@ void VerticalRow(const TFastDIB& inter, const TContributor& c, const int32_t* w,
   for (int32_t i = 0; i < bytes; ++i) dst[i] = Finish(acc[i], c);
 }
 
+// ---------------------------------------------------------------------------------------------
+// The same passes with AVX2: the same integer sums (taken in another order, which integers do
+// not mind: no sum leaves 32 bits, see kMaxAbsWeightSum) and the same exact division.
+
+#define TAVROLIN_AVX2 __attribute__((target("avx2")))
+
+// MakeDivision's (n x m) >> k for eight n already clamped to 0..Max.
+TAVROLIN_AVX2 inline __m256i DivideAvx2(__m256i n, __m256i m, __m128i k) {
+  const __m256i even = _mm256_srl_epi64(_mm256_mul_epu32(n, m), k);
+  const __m256i odd = _mm256_srl_epi64(_mm256_mul_epu32(_mm256_srli_epi64(n, 32), m), k);
+  return _mm256_or_si256(even, _mm256_slli_epi64(odd, 32));
+}
+
+// Finish for eight sums: rounding half, clamp to 0..Max, exact division.
+TAVROLIN_AVX2 inline __m256i FinishAvx2(__m256i sum, __m256i half, __m256i most, __m256i multiplier,
+                                        __m128i shift) {
+  const __m256i n = _mm256_min_epi32(
+      _mm256_max_epi32(_mm256_add_epi32(sum, half), _mm256_setzero_si256()), most);
+  return DivideAvx2(n, multiplier, shift);
+}
+
+TAVROLIN_AVX2 inline __m128i DivideSse(__m128i n, __m128i m, __m128i k) {
+  const __m128i even = _mm_srl_epi64(_mm_mul_epu32(n, m), k);
+  const __m128i odd = _mm_srl_epi64(_mm_mul_epu32(_mm_srli_epi64(n, 32), m), k);
+  return _mm_or_si128(even, _mm_slli_epi64(odd, 32));
+}
+
+// One row of the horizontal pass for pixels of 3 or 4 bytes, positions begin..end-1. Four
+// taps at a time: the 16 bytes from the group's first tap are spread to 16-bit lanes, taps 0 and
+// 1 in the low half of the register and taps 2 and 3 in the high half, each channel's two taps
+// side by side, so that one multiply-add gives every channel's sum over two taps. Reads stay
+// inside the row's Width pixels: with Checked, a group near the row's end is copied out first
+// (the caller knows which positions need it, see CheckedFrom).
+template <int Bpp, bool Split, bool Checked>
+TAVROLIN_AVX2 void HorizontalRunAvx2(const uint8_t* src, int32_t sourceWidth, uint8_t* dst,
+                                     const TContributors& table, size_t begin, size_t end) {
+  const __m256i spreadBytes =
+      Bpp == 3 ? _mm256_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1,  //
+                                  6, -1, 9, -1, 7, -1, 10, -1, 8, -1, 11, -1, -1, -1, -1, -1)
+               : _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1,  //
+                                  8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1);
+  const __m256i spreadPairs = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+  const __m128i lowBytes =
+      _mm_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i zero = _mm_setzero_si128();
+  const ptrdiff_t rowBytes = ptrdiff_t(sourceWidth) * Bpp;
+  const size_t perPosition = size_t(table.Quads) * 2;
+  dst += begin * Bpp;
+  for (size_t n = begin; n < end; ++n, dst += Bpp) {
+    const TContributor& c = table.Positions[n];
+    const int32_t* pairs = table.Pairs.data() + n * perPosition;
+    const int32_t* high = table.PairsHigh.data() + (Split ? n * perPosition : 0);
+    const uint8_t* first = src + ptrdiff_t(c.First) * Bpp;
+    const ptrdiff_t room = rowBytes - ptrdiff_t(c.First) * Bpp;
+    __m256i acc = _mm256_setzero_si256(), accHigh = _mm256_setzero_si256();
+    for (int32_t t = 0; t < c.Count; t += 4, pairs += 2, high += 2) {
+      const ptrdiff_t at = ptrdiff_t(t) * Bpp;
+      __m128i raw;
+      if (!Checked || at + 16 <= room) {
+        raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + at));
+      } else {
+        alignas(16) uint8_t tail[16] = {};
+        std::memcpy(tail, first + at, size_t(room - at));
+        raw = _mm_load_si128(reinterpret_cast<const __m128i*>(tail));
+      }
+      const __m256i px = _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(raw), spreadBytes);
+      const __m256i w = _mm256_permutevar8x32_epi32(
+          _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(pairs))),
+          spreadPairs);
+      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(px, w));
+      if constexpr (Split) {
+        const __m256i wh = _mm256_permutevar8x32_epi32(
+            _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(high))),
+            spreadPairs);
+        accHigh = _mm256_add_epi32(accHigh, _mm256_madd_epi16(px, wh));
+      }
+    }
+    __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
+    if constexpr (Split) {
+      const __m128i sumHigh =
+          _mm_add_epi32(_mm256_castsi256_si128(accHigh), _mm256_extracti128_si256(accHigh, 1));
+      sum = _mm_add_epi32(_mm_slli_epi32(sumHigh, 8), sum);
+    }
+    __m128i v = _mm_add_epi32(sum, _mm_set1_epi32(c.Half));
+    v = _mm_min_epi32(_mm_max_epi32(v, zero), _mm_set1_epi32(c.Max));
+    const __m128i q = DivideSse(v, _mm_set1_epi32(int32_t(c.Multiplier)),
+                                _mm_cvtsi32_si128(int32_t(c.Shift)));
+    const uint32_t packed = uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi8(q, lowBytes)));
+    std::memcpy(dst, &packed, Bpp);
+  }
+}
+
+// The first position from which on some group of four taps would read past the row's end.
+size_t CheckedFrom(const TContributors& table, int32_t sourceWidth, int32_t bpp) {
+  const int64_t rowBytes = int64_t(sourceWidth) * bpp;
+  size_t from = table.Positions.size();
+  while (from > 0) {
+    const TContributor& c = table.Positions[from - 1];
+    const int64_t lastGroup = c.Count > 0 ? int64_t(c.First) + (c.Count - 1) / 4 * 4 : c.First;
+    if (c.Count > 0 && lastGroup * bpp + 16 > rowBytes) {
+      --from;
+      continue;
+    }
+    // Positions move right along the source, so every earlier one is safe as well; the check
+    // below makes sure of it for tables that do not.
+    bool earlierSafe = true;
+    for (size_t n = 0; n + 1 < from && earlierSafe; ++n) {
+      const TContributor& e = table.Positions[n];
+      earlierSafe = e.Count == 0 || (int64_t(e.First) + (e.Count - 1) / 4 * 4) * bpp + 16 <= rowBytes;
+    }
+    return earlierSafe ? from : 0;
+  }
+  return from;
+}
+
+template <int Bpp, bool Split>
+TAVROLIN_AVX2 void HorizontalRowAvx2(const uint8_t* src, int32_t sourceWidth, uint8_t* dst,
+                                     const TContributors& table, size_t checkedFrom) {
+  HorizontalRunAvx2<Bpp, Split, false>(src, sourceWidth, dst, table, 0, checkedFrom);
+  HorizontalRunAvx2<Bpp, Split, true>(src, sourceWidth, dst, table, checkedFrom,
+                                      table.Positions.size());
+}
+
+// One target row of the vertical pass, 32 bytes of the row at a time, two source rows per
+// multiply-add: their bytes are interleaved into 16-bit pairs. The unpacking works within each
+// 16-byte half of the register and the packing at the end undoes it in the same way, so the
+// bytes come out in order. A last partial group is computed again overlapping the one before
+// it, which writes the same values a second time; rows under 32 bytes take the plain loop.
+template <bool Split>
+TAVROLIN_AVX2 void VerticalRowAvx2(const TFastDIB& inter, const TContributor& c,
+                                   const int32_t* pairs, const int32_t* high, int32_t bytes,
+                                   uint8_t* dst) {
+  const uint8_t* const* rows = inter.Scanlines.data() + c.First;
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i half = _mm256_set1_epi32(c.Half);
+  const __m256i most = _mm256_set1_epi32(c.Max);
+  const __m256i multiplier = _mm256_set1_epi32(int32_t(c.Multiplier));
+  const __m128i shift = _mm_cvtsi32_si128(int32_t(c.Shift));
+  for (int32_t i = 0; i < bytes; i += 32) {
+    if (i + 32 > bytes) i = bytes - 32;
+    __m256i a0 = zero, a1 = zero, a2 = zero, a3 = zero;
+    __m256i h0 = zero, h1 = zero, h2 = zero, h3 = zero;
+    for (int32_t t = 0; t < c.Count; t += 2) {
+      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[t] + i));
+      const __m256i y = t + 1 < c.Count
+                            ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[t + 1] + i))
+                            : zero;
+      const __m256i lo = _mm256_unpacklo_epi8(x, y), hi = _mm256_unpackhi_epi8(x, y);
+      const __m256i p0 = _mm256_unpacklo_epi8(lo, zero), p1 = _mm256_unpackhi_epi8(lo, zero);
+      const __m256i p2 = _mm256_unpacklo_epi8(hi, zero), p3 = _mm256_unpackhi_epi8(hi, zero);
+      const __m256i w = _mm256_set1_epi32(pairs[t / 2]);
+      a0 = _mm256_add_epi32(a0, _mm256_madd_epi16(p0, w));
+      a1 = _mm256_add_epi32(a1, _mm256_madd_epi16(p1, w));
+      a2 = _mm256_add_epi32(a2, _mm256_madd_epi16(p2, w));
+      a3 = _mm256_add_epi32(a3, _mm256_madd_epi16(p3, w));
+      if constexpr (Split) {
+        const __m256i wh = _mm256_set1_epi32(high[t / 2]);
+        h0 = _mm256_add_epi32(h0, _mm256_madd_epi16(p0, wh));
+        h1 = _mm256_add_epi32(h1, _mm256_madd_epi16(p1, wh));
+        h2 = _mm256_add_epi32(h2, _mm256_madd_epi16(p2, wh));
+        h3 = _mm256_add_epi32(h3, _mm256_madd_epi16(p3, wh));
+      }
+    }
+    if constexpr (Split) {
+      a0 = _mm256_add_epi32(_mm256_slli_epi32(h0, 8), a0);
+      a1 = _mm256_add_epi32(_mm256_slli_epi32(h1, 8), a1);
+      a2 = _mm256_add_epi32(_mm256_slli_epi32(h2, 8), a2);
+      a3 = _mm256_add_epi32(_mm256_slli_epi32(h3, 8), a3);
+    }
+    const __m256i q01 = _mm256_packus_epi32(FinishAvx2(a0, half, most, multiplier, shift),
+                                            FinishAvx2(a1, half, most, multiplier, shift));
+    const __m256i q23 = _mm256_packus_epi32(FinishAvx2(a2, half, most, multiplier, shift),
+                                            FinishAvx2(a3, half, most, multiplier, shift));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_packus_epi16(q01, q23));
+  }
+}
+
 void Widen555Row(const uint8_t* src, uint8_t* dst, int32_t width) {
   int32_t bgr[3];
   for (int32_t x = 0; x < width; ++x, src += 2, dst += 3) {
@@ -466,30 +722,53 @@ void TFastDIB::ResampleInto(TFastDIB& target, int filter) const {
 
   // Rows are taken in memory order; with the orientation both images share, absolute heights
   // give the same scale as the signed ones.
-  const TContributors horizontal = BuildContributors(sw, dw, filter);
-  const TContributors vertical = BuildContributors(AbsHeight, target.AbsHeight, filter);
+  const TSharedContributors horizontalTable = Contributors(sw, dw, filter);
+  const TSharedContributors verticalTable = Contributors(AbsHeight, target.AbsHeight, filter);
+  const TContributors& horizontal = *horizontalTable;
+  const TContributors& vertical = *verticalTable;
   TFastDIB inter(dw, interDepth, Height());
+  const bool vector = VectorLoopsEnabled();
 
   std::vector<uint8_t> wideRow(depth == 16 ? size_t(sw) * 3 : 0);
-  void (*hRow)(const uint8_t*, uint8_t*, const TContributors&) = channels == 1   ? HorizontalRow<1>
-                                                                 : channels == 3 ? HorizontalRow<3>
-                                                                                 : HorizontalRow<4>;
+  const size_t checkedFrom = CheckedFrom(horizontal, sw, channels);
   for (int32_t row = 0; row < AbsHeight; ++row) {
     const uint8_t* src = Scanlines[size_t(row)];
     if (depth == 16) {
       Widen555Row(src, wideRow.data(), sw);
       src = wideRow.data();
     }
-    hRow(src, inter.Scanlines[size_t(row)], horizontal);
+    uint8_t* dst = inter.Scanlines[size_t(row)];
+    if (vector && channels == 3)
+      horizontal.Split ? HorizontalRowAvx2<3, true>(src, sw, dst, horizontal, checkedFrom)
+                       : HorizontalRowAvx2<3, false>(src, sw, dst, horizontal, checkedFrom);
+    else if (vector && channels == 4)
+      horizontal.Split ? HorizontalRowAvx2<4, true>(src, sw, dst, horizontal, checkedFrom)
+                       : HorizontalRowAvx2<4, false>(src, sw, dst, horizontal, checkedFrom);
+    else if (channels == 1)
+      HorizontalRow<1>(src, dst, horizontal);
+    else if (channels == 3)
+      HorizontalRow<3>(src, dst, horizontal);
+    else
+      HorizontalRow<4>(src, dst, horizontal);
   }
 
   const int32_t bytes = dw * channels;
   std::vector<int32_t> acc(static_cast<size_t>(bytes));
   std::vector<uint8_t> narrowRow(depth == 16 ? size_t(bytes) : 0);
+  const size_t perPosition = size_t(vertical.Quads) * 2;
   for (int32_t row = 0; row < target.AbsHeight; ++row) {
     const TContributor& c = vertical.Positions[size_t(row)];
     uint8_t* dst = depth == 16 ? narrowRow.data() : target.Scanlines[size_t(row)];
-    VerticalRow(inter, c, vertical.Weights.data() + c.Offset, acc.data(), bytes, dst);
+    if (vector && bytes >= 32) {
+      const int32_t* pairs = vertical.Pairs.data() + size_t(row) * perPosition;
+      if (vertical.Split)
+        VerticalRowAvx2<true>(inter, c, pairs, vertical.PairsHigh.data() + size_t(row) * perPosition,
+                              bytes, dst);
+      else
+        VerticalRowAvx2<false>(inter, c, pairs, nullptr, bytes, dst);
+    } else {
+      VerticalRow(inter, c, vertical.Weights.data() + c.Offset, acc.data(), bytes, dst);
+    }
     if (depth == 16) Pack555Row(narrowRow.data(), target.Scanlines[size_t(row)], dw);
   }
 }
