@@ -67,10 +67,37 @@ TCropRect TShpora::MapCrop(int32_t width, int32_t height) const {
   return r;
 }
 
+TShpora::TPreviewSource TShpora::CurrentSource() const {
+  TPreviewSource source;
+  source.Picture = Preview.get();
+  source.WorkFile = WorkFile;
+  source.Rotation = Rotation;
+  source.ImageType = ImageType;
+  source.Brightness = Brightness;
+  source.Contrast = Contrast;
+  return source;
+}
+
+bool TShpora::PreviewMatchesWorkFile() const {
+  const TPreviewSource& s = PreviewSource;
+  return Preview && s.Picture == Preview.get() && s.WorkFile == WorkFile &&
+         s.Rotation == Rotation && s.ImageType == ImageType && s.Brightness == Brightness &&
+         s.Contrast == Contrast;
+}
+
 void TShpora::Process(std::unique_ptr<TFastDIB> picture, bool keepFull) {
+  ProcessPicture(std::move(picture), keepFull, false);
+}
+
+void TShpora::ProcessPicture(std::unique_ptr<TFastDIB> picture, bool keepFull,
+                             bool fromWorkFile) {
   DropFullImage();
   if (!picture || picture->IsEmpty())
     throw std::runtime_error("The photo holds no picture to process.");
+  // The decoded working file with the values the Preview was made with gives that same Preview
+  // again: it stays, and without FullImage there is nothing left to compute.
+  const bool previewStands = fromWorkFile && PreviewMatchesWorkFile();
+  if (previewStands && !keepFull) return;
   picture = AsColour(std::move(picture));
 
   std::unique_ptr<TFastDIB> full;
@@ -93,10 +120,13 @@ void TShpora::Process(std::unique_ptr<TFastDIB> picture, bool keepFull) {
     full->ApplyContrast(contrast, contrast, contrast);
   }
 
-  // The old preview stays until the new one is complete.
-  auto preview = std::make_unique<TFastDIB>(kFrameWidth, 24, kFrameHeight);
-  full->ResampleInto(*preview, FilterBlackman);
-  Preview = std::move(preview);
+  if (!previewStands) {
+    // The old preview stays until the new one is complete.
+    auto preview = std::make_unique<TFastDIB>(kFrameWidth, 24, kFrameHeight);
+    full->ResampleInto(*preview, FilterBlackman);
+    Preview = std::move(preview);
+    PreviewSource = fromWorkFile ? CurrentSource() : TPreviewSource();
+  }
   if (keepFull) FullImage = std::move(full);
 }
 
@@ -112,7 +142,7 @@ void TShpora::Reload(bool keepFull) {
             .arg(Shown(WorkFile), QString::fromStdString(e.what()))
             .toStdString());
   }
-  Process(std::move(picture), keepFull);
+  ProcessPicture(std::move(picture), keepFull, true);
 }
 
 void TShpora::DrawCell(QPainter& surface, int x, int y, int width, int height, bool useFull,

@@ -107,7 +107,10 @@ TShpora::~TShpora() {
   if (!WorkFile.isEmpty()) QFile::remove(WorkFile);
 }
 
-void TShpora::DropPreview() { Preview.reset(); }
+void TShpora::DropPreview() {
+  Preview.reset();
+  PreviewSource = TPreviewSource();
+}
 
 void TShpora::DropFullImage() { FullImage.reset(); }
 
