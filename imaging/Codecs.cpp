@@ -180,8 +180,10 @@ std::unique_ptr<TFastDIB> DecodeStarted(Decompressor& d, const QString& name, bo
   if (!Guarded(d.err, [c] { jpeg_calc_output_dimensions(c); })) ThrowJpegError(name, d.err);
   CheckDecodedSize(d, name);
   const int depth = (gray && !asColor) ? 8 : 24;
+  // The decoder writes every row; an image whose decoding fails is thrown away.
   auto image = std::make_unique<TFastDIB>(static_cast<int32_t>(c->output_width), depth,
-                                          static_cast<int32_t>(c->output_height));
+                                          static_cast<int32_t>(c->output_height),
+                                          TFastDIB::TUncleared{});
   if (depth == 8) FillIdentityGrayTable(*image);
   std::vector<unsigned char> scratch;
   if (cmyk) scratch.resize(static_cast<size_t>(c->output_width) * 4);

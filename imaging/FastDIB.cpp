@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -26,23 +28,109 @@ void SetVectorLoopsEnabled(bool enabled) {
   VectorLoopsFlag().store(enabled && available, std::memory_order_relaxed);
 }
 
-TBitmapSection::TBitmapSection(const TBitmapInfo& info) : Info(info) {
+namespace {
+
+// Released pixel blocks kept for the next section of about their size. Reprocessing a photo
+// allocates the same few sizes again and again (decoded picture, turned picture, the filter's
+// two gray images, the resample's intermediate, the preview, a sheet cell), and a fresh block
+// costs a page fault per 4 KiB on first touch, several times what clearing a block in use costs.
+// The pool is small and bounded, so memory stays flat however many photos are processed.
+class TBlockPool {
+ public:
+  static TBlockPool& Get() {
+    static TBlockPool* pool = new TBlockPool();  // never destroyed: sections may outlive main
+    return *pool;
+  }
+
+  // A kept block of at least `bytes` and at most a quarter more, the smallest such; null if none.
+  uint8_t* Take(size_t bytes, size_t& capacity) {
+    if (bytes < kSmallest || bytes > kLargest) return nullptr;
+    std::lock_guard<std::mutex> lock(Mutex);
+    size_t best = Blocks.size();
+    for (size_t i = 0; i < Blocks.size(); ++i) {
+      const size_t c = Blocks[i].Capacity;
+      if (c >= bytes && c - bytes <= bytes / 4 && (best == Blocks.size() || c < Blocks[best].Capacity))
+        best = i;
+    }
+    if (best == Blocks.size()) return nullptr;
+    uint8_t* bits = Blocks[best].Bits;
+    capacity = Blocks[best].Capacity;
+    Kept -= capacity;
+    Blocks.erase(Blocks.begin() + ptrdiff_t(best));
+    return bits;
+  }
+
+  // Keeps the block, or frees it when it is outside the sizes kept; the oldest blocks go first
+  // when the pool is full.
+  void Give(uint8_t* bits, size_t capacity) {
+    if (capacity < kSmallest || capacity > kLargest) {
+      std::free(bits);
+      return;
+    }
+    std::vector<uint8_t*> freed;
+    {
+      std::lock_guard<std::mutex> lock(Mutex);
+      while (!Blocks.empty() && (Blocks.size() >= kMostBlocks || Kept + capacity > kMostBytes)) {
+        freed.push_back(Blocks.front().Bits);
+        Kept -= Blocks.front().Capacity;
+        Blocks.erase(Blocks.begin());
+      }
+      Blocks.push_back({bits, capacity});
+      Kept += capacity;
+    }
+    for (uint8_t* f : freed) std::free(f);
+  }
+
+ private:
+  static constexpr size_t kSmallest = size_t(64) << 10;  // below this malloc's own reuse does
+  static constexpr size_t kLargest = size_t(32) << 20;
+  static constexpr size_t kMostBytes = size_t(64) << 20;
+  static constexpr size_t kMostBlocks = 16;
+  struct TBlock {
+    uint8_t* Bits;
+    size_t Capacity;
+  };
+  std::mutex Mutex;
+  std::vector<TBlock> Blocks;  // oldest first
+  size_t Kept = 0;
+};
+
+}  // namespace
+
+TBitmapSection::TBitmapSection(const TBitmapInfo& info, bool clear) : Info(info) {
   const TBitmapInfoHeader& h = info.Header;
   Stride = RowStride(h.Width, h.BitCount);
   const int64_t rows = h.Height < 0 ? -static_cast<int64_t>(h.Height) : h.Height;
   const size_t bytes = static_cast<size_t>(rows) * static_cast<size_t>(Stride);
-  // calloc: a fresh block is all zero (black at 24 bits, index 0 at 8 bits).
-  Bits = static_cast<uint8_t*>(std::calloc(bytes ? bytes : 1, 1));
-  if (!Bits) throw std::bad_alloc();
+  Bits = TBlockPool::Get().Take(bytes, Capacity);
+  if (Bits) {
+    if (clear) {
+      std::memset(Bits, 0, bytes);
+    } else {
+      // The gaps at the row ends are zero in every image, as in a fresh block.
+      const size_t used = static_cast<size_t>(RowBytesUsed(h.Width, h.BitCount));
+      if (used < static_cast<size_t>(Stride))
+        for (int64_t r = 0; r < rows; ++r) std::memset(Bits + r * Stride + used, 0, Stride - used);
+    }
+  } else {
+    // calloc: a fresh block is all zero (black at 24 bits, index 0 at 8 bits).
+    Capacity = bytes ? bytes : 1;
+    Bits = static_cast<uint8_t*>(std::calloc(Capacity, 1));
+    if (!Bits) throw std::bad_alloc();
+  }
   Info.Header.SizeImage = static_cast<uint32_t>(bytes);
 }
 
-TBitmapSection::~TBitmapSection() { std::free(Bits); }
+TBitmapSection::~TBitmapSection() { TBlockPool::Get().Give(Bits, Capacity); }
 
 TFastDIB::TFastDIB() { Colors = Header.Colors; }
 
 TFastDIB::TFastDIB(int32_t width, int32_t depth, int32_t height) : TFastDIB() {
   SetSize(width, height, depth);
+}
+
+TFastDIB::TFastDIB(int32_t width, int32_t depth, int32_t height, TUncleared) : TFastDIB() {
+  Allocate(width, height, depth, false);
 }
 
 TFastDIB::~TFastDIB() { ReleasePixels(); }
@@ -63,8 +151,13 @@ void TFastDIB::FillScanlines(int32_t rows) {
 }
 
 void TFastDIB::SetSize(int32_t width, int32_t height, int32_t depth) {
-  TBitmapInfoHeader& h = Header.Header;
+  const TBitmapInfoHeader& h = Header.Header;
   if (Surface && width == h.Width && height == h.Height && depth == h.BitCount) return;
+  Allocate(width, height, depth, true);
+}
+
+void TFastDIB::Allocate(int32_t width, int32_t height, int32_t depth, bool clear) {
+  TBitmapInfoHeader& h = Header.Header;
   h.Width = width;
   h.Height = height;
   h.BitCount = static_cast<uint16_t>(depth);
@@ -74,7 +167,7 @@ void TFastDIB::SetSize(int32_t width, int32_t height, int32_t depth) {
   Gap = Stride - RowBytesUsed(width, depth);
   h.SizeImage = static_cast<uint32_t>(static_cast<int64_t>(AbsHeight) * Stride);
   ReleasePixels();
-  auto section = std::make_unique<TBitmapSection>(Header);
+  auto section = std::make_unique<TBitmapSection>(Header, clear);
   Colors = Header.Colors;
   BitmapHandle = section.release();
   Bits = BitmapHandle->Bits;
@@ -87,7 +180,10 @@ void TFastDIB::SetSize(int32_t width, int32_t height, int32_t depth) {
 
 void TFastDIB::LoadFromBitmapHandle(TBitmapHandle handle) {
   const TBitmapInfoHeader& src = handle->Info.Header;
-  SetSize(src.Width, src.Height, src.BitCount);
+  // Every byte is copied over at once, so a new block need not be cleared first.
+  const TBitmapInfoHeader& h = Header.Header;
+  if (!Surface || src.Width != h.Width || src.Height != h.Height || src.BitCount != h.BitCount)
+    Allocate(src.Width, src.Height, src.BitCount, false);
   std::memcpy(Bits, handle->Bits, static_cast<size_t>(AbsHeight) * Stride);
   if (src.BitCount <= 8) {
     std::memcpy(Header.Colors, handle->Info.Colors, sizeof(Header.Colors));

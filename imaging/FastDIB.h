@@ -60,9 +60,14 @@ struct TBitmapSection {
   TBitmapInfo Info;
   uint8_t* Bits = nullptr;
   int32_t Stride = 0;
+  size_t Capacity = 0;  // bytes of the block, at least the image size
 
   // Allocates a zero-filled block for the header in `info`; throws std::bad_alloc on failure.
-  explicit TBitmapSection(const TBitmapInfo& info);
+  // With `clear` false only the bytes past each row's pixels are zeroed and the pixels hold
+  // whatever the block held before: for an owner that writes every pixel at once.
+  // Large blocks are recycled: one released is kept a while for the next section of about its
+  // size, since touching fresh memory costs far more than clearing memory already in use.
+  explicit TBitmapSection(const TBitmapInfo& info, bool clear = true);
   ~TBitmapSection();
   TBitmapSection(const TBitmapSection&) = delete;
   TBitmapSection& operator=(const TBitmapSection&) = delete;
@@ -143,6 +148,11 @@ class TFastDIB {
   TFastDIB();
   // An image of width x height at `depth` bits per pixel (note the argument order).
   TFastDIB(int32_t width, int32_t depth, int32_t height);
+  // The same for a caller that writes every pixel before anything reads one (a decoder, the
+  // target of a resample): the pixels start undefined instead of black, which saves clearing
+  // them. The bytes past each row's pixels are zero as in any image.
+  struct TUncleared {};
+  TFastDIB(int32_t width, int32_t depth, int32_t height, TUncleared);
   ~TFastDIB();
   TFastDIB(const TFastDIB&) = delete;
   TFastDIB& operator=(const TFastDIB&) = delete;
@@ -224,6 +234,7 @@ class TFastDIB {
  private:
   void ReleasePixels();
   void FillScanlines(int32_t rows);
+  void Allocate(int32_t width, int32_t height, int32_t depth, bool clear);
 };
 
 // An upright copy of the image for Qt: 8 bits as Format_Indexed8 with the colour table, 16 bits

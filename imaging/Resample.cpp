@@ -726,7 +726,8 @@ void TFastDIB::ResampleInto(TFastDIB& target, int filter) const {
   const TSharedContributors verticalTable = Contributors(AbsHeight, target.AbsHeight, filter);
   const TContributors& horizontal = *horizontalTable;
   const TContributors& vertical = *verticalTable;
-  TFastDIB inter(dw, interDepth, Height());
+  // Every row of the intermediate image is written by the first pass before the second reads it.
+  TFastDIB inter(dw, interDepth, Height(), TFastDIB::TUncleared{});
   const bool vector = VectorLoopsEnabled();
 
   std::vector<uint8_t> wideRow(depth == 16 ? size_t(sw) * 3 : 0);

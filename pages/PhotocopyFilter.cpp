@@ -118,9 +118,11 @@ void TShpora::PhotocopyFilter(TFastDIB& picture) const {
   const int32_t k = std::clamp(Contrast, -9, 9);
   const double gamma = 1.0 - k / 10.0;
 
-  TFastDIB gray;
+  // Both working images are written whole before they are read: the gray conversion fills
+  // Gray (already of its size, so it keeps the block) and the tile maxima fill Background.
+  TFastDIB gray(w, 8, picture.Height(), TFastDIB::TUncleared{});
   picture.ConvertToGray(gray);
-  TFastDIB background(w, 8, picture.Height());
+  TFastDIB background(w, 8, picture.Height(), TFastDIB::TUncleared{});
   const BgrPixel blackToWhite[2] = {{0, 0, 0}, {255, 255, 255}};
   background.FillPaletteGradient(0, 255, blackToWhite, 2);
 

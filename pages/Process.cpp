@@ -122,7 +122,7 @@ void TShpora::ProcessPicture(std::unique_ptr<TFastDIB> picture, bool keepFull,
 
   if (!previewStands) {
     // The old preview stays until the new one is complete.
-    auto preview = std::make_unique<TFastDIB>(kFrameWidth, 24, kFrameHeight);
+    auto preview = std::make_unique<TFastDIB>(kFrameWidth, 24, kFrameHeight, TFastDIB::TUncleared{});
     full->ResampleInto(*preview, FilterBlackman);
     Preview = std::move(preview);
     PreviewSource = fromWorkFile ? CurrentSource() : TPreviewSource();
@@ -160,13 +160,16 @@ void TShpora::DrawCell(QPainter& surface, int x, int y, int width, int height, b
   TCropRect r{0, 0, source->Width(), source->AbsHeight};
   if (crop) r = MapCrop(source->Width(), source->AbsHeight);
 
-  TFastDIB cell(width, 24, height);
-  // A crop that maps to nothing leaves the view empty and the cell black.
-  if (r.W > 0 && r.H > 0) {
-    TFastDIB view;
-    view.AttachRegion(*source, r.X0, r.Y0, r.W, r.H);
-    if (!view.IsEmpty()) view.ResampleInto(cell, FilterBox);
+  // A crop that maps to nothing leaves the view empty and the cell black; otherwise the
+  // resample writes every pixel of the cell.
+  TFastDIB view;
+  if (r.W > 0 && r.H > 0) view.AttachRegion(*source, r.X0, r.Y0, r.W, r.H);
+  if (view.IsEmpty()) {
+    TFastDIB(width, 24, height).DrawTo(surface, x, y);
+    return;
   }
+  TFastDIB cell(width, 24, height, TFastDIB::TUncleared{});
+  view.ResampleInto(cell, FilterBox);
   cell.DrawTo(surface, x, y);
 }
 

@@ -74,7 +74,7 @@ std::unique_ptr<TShpora> TShpora::CreateFromPhoto(const QString& photoPath, cons
   int32_t rw = 0, rh = 0;
   ReducedSize(w, h, rw, rh);
   // Always through the resize, also at the same size: the working copy is a fresh picture.
-  auto reduced = std::make_unique<TFastDIB>(rw, 24, rh);
+  auto reduced = std::make_unique<TFastDIB>(rw, 24, rh, TFastDIB::TUncleared{});
   decoded->QuickResizeInto(*reduced);
   decoded.reset();
 
