@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <QTimer>
 #include <QtEndian>
 
 #include <jpeglib.h>
@@ -159,7 +160,7 @@ IUserPrompts::Answer TScriptedPrompts::Message(QWidget*, const QString& caption,
 }
 
 QStringList TScriptedPrompts::OpenFiles(QWidget*, const QString& title, const QString& filter) {
-  Dialogs.push_back({QStringLiteral("OpenFiles"), title, filter, QString()});
+  Dialogs.push_back({QStringLiteral("OpenFiles"), title, filter, QString(), {}});
   if (FilesToOpen.empty()) {
     ADD_FAILURE() << "unexpected open dialog: " << title.toStdString();
     return {};
@@ -170,7 +171,7 @@ QStringList TScriptedPrompts::OpenFiles(QWidget*, const QString& title, const QS
 }
 
 QString TScriptedPrompts::OpenFile(QWidget*, const QString& title, const QString& filter) {
-  Dialogs.push_back({QStringLiteral("OpenFile"), title, filter, QString()});
+  Dialogs.push_back({QStringLiteral("OpenFile"), title, filter, QString(), {}});
   if (FileToOpen.empty()) {
     ADD_FAILURE() << "unexpected open dialog: " << title.toStdString();
     return {};
@@ -182,7 +183,7 @@ QString TScriptedPrompts::OpenFile(QWidget*, const QString& title, const QString
 
 QString TScriptedPrompts::SaveFile(QWidget*, const QString& title, const QString& filter,
                                    const QString& defaultSuffix) {
-  Dialogs.push_back({QStringLiteral("SaveFile"), title, filter, defaultSuffix});
+  Dialogs.push_back({QStringLiteral("SaveFile"), title, filter, defaultSuffix, {}});
   if (FileToSave.empty()) {
     ADD_FAILURE() << "unexpected save dialog: " << title.toStdString();
     return {};
@@ -192,14 +193,25 @@ QString TScriptedPrompts::SaveFile(QWidget*, const QString& title, const QString
   return file;
 }
 
-QString TScriptedPrompts::BrowseFolder(QWidget*, const QString& title, const QString&) {
-  ADD_FAILURE() << "unexpected folder dialog: " << title.toStdString();
-  return {};
+QString TScriptedPrompts::BrowseFolder(QWidget*, const QString& title, const QString& start) {
+  Dialogs.push_back({QStringLiteral("BrowseFolder"), title, QString(), QString(), start});
+  if (FoldersToBrowse.empty()) {
+    ADD_FAILURE() << "unexpected folder dialog: " << title.toStdString();
+    return {};
+  }
+  QString folder = FoldersToBrowse.front();
+  FoldersToBrowse.pop_front();
+  if (AfterBrowse) QTimer::singleShot(0, AfterBrowse);
+  return folder;
 }
 
-bool TScriptedPrompts::Print(QWidget*, QPrinter&, PrintChoice&) {
-  ADD_FAILURE() << "unexpected print dialog";
-  return false;
+bool TScriptedPrompts::Print(QWidget*, QPrinter& printer, PrintChoice& choice) {
+  PrintOffers.push_back(choice);
+  if (!PrintAnswer) {
+    ADD_FAILURE() << "unexpected print dialog";
+    return false;
+  }
+  return PrintAnswer(printer, choice);
 }
 
 void TScriptedWait::Record(Call call) {
@@ -242,6 +254,8 @@ int TScriptedWait::Count(const QString& what) const {
 TFormMain& AppTest::MakeForm() {
   Form = std::make_unique<TFormMain>(Prompts);
   Form->SetWaitDialog(Wait);
+  ExportDialog = new TForm3(Prompts, Form.get());
+  Form->SetExportDialog(*ExportDialog);
   Wait.Watched = Form.get();
   return *Form;
 }

@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "Form3.h"
 #include "FormMain.h"
 #include "Prompts.h"
 #include "WaitProtocol.h"
@@ -74,10 +75,11 @@ struct TMessageCall {
 };
 
 struct TDialogCall {
-  QString Kind;  // "OpenFiles", "OpenFile", "SaveFile"
+  QString Kind;  // "OpenFiles", "OpenFile", "SaveFile", "BrowseFolder"
   QString Title;
   QString Filter;
   QString DefaultSuffix;
+  QString Start;  // the folder a folder browser starts in
 };
 
 // Answers from queues. A question (Yes/No/Cancel) or a dialog with no answer queued fails the
@@ -88,6 +90,14 @@ class TScriptedPrompts : public IUserPrompts {
   std::deque<QStringList> FilesToOpen;
   std::deque<QString> FileToOpen;
   std::deque<QString> FileToSave;
+  std::deque<QString> FoldersToBrowse;
+  // Runs once the event loop is back after a folder was chosen, as the user's next step in the
+  // dialog that asked (pressing its "&Export", say).
+  std::function<void()> AfterBrowse;
+  // Answers the print dialog as the user would: chooses the printer (the test's PDF file) and
+  // the range and copies in `choice`; false for Cancel. Without it the dialog is unexpected.
+  std::function<bool(QPrinter& printer, PrintChoice& choice)> PrintAnswer;
+  std::vector<PrintChoice> PrintOffers;  // what each print dialog opened with
   std::vector<TMessageCall> Messages;
   std::vector<TDialogCall> Dialogs;
 
@@ -143,6 +153,7 @@ class AppTest : public testing::Test {
   TScriptedPrompts Prompts;
   TScriptedWait Wait;
   std::unique_ptr<TFormMain> Form;
+  TForm3* ExportDialog = nullptr;  // a child of Form
 
   TFormMain& MakeForm();
   // Shows the window and waits until FormShow has run.
