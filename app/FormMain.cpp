@@ -28,6 +28,7 @@
 
 #include "EditorPage.h"
 #include "Folders.h"
+#include "OnlineUi.h"  // online services
 #include "Prompts.h"
 #include "ShellIntegration.h"
 #include "Site.h"
@@ -91,6 +92,9 @@ TFormMain::TFormMain(IUserPrompts& prompts, const QString& exePath, QWidget* par
 }
 
 TFormMain::~TFormMain() {
+  // --- online services: every background thread ends before the slots and controls go ---
+  Online.reset();
+  // --- end online services ---
   // FormDestroy. The rows go first, while this window is still whole: deleting them reports
   // selection changes, which must not reach a half-destroyed window.
   setAcceptDrops(false);
@@ -137,6 +141,17 @@ void TFormMain::FormCreate(const QString& exePath) {
 
   ClearSheetTexts();
   AddSheetText(tavrolin::SiteAddress());
+
+  // --- online services ---
+  TOnlineUi::THost online;
+  online.Wait = [this]() -> IWaitProtocol& { return Wait(); };
+  online.RunBusy = [this](const std::function<void()>& body) {
+    const TBusyScope busy(*this);
+    body();
+  };
+  online.AddSheetText = [this](const QString& text) { AddSheetText(text); };
+  Online = std::make_unique<TOnlineUi>(*this, std::move(online));
+  // --- end online services ---
 }
 
 void TFormMain::CreateControls() {
@@ -316,6 +331,7 @@ void TFormMain::FormShow() {
   LeftTabs->setCurrentWidget(TabAbout);
   RightTabs->setCurrentWidget(TabHowTo);
   RightTabs->setTabVisible(RightTabs->indexOf(WebTab), false);
+  Online->FormShow();  // online services
   OnPageCountChange();
   // The list is empty here, so the document is opened without a save prompt.
   if (!CommandLine.isEmpty() && QFileInfo(CommandLine.constFirst()).isFile()) {
@@ -327,6 +343,7 @@ bool TFormMain::FormClose() {
   if (!ConfirmSave()) return false;
   ClearDocument();
   RemoveWorkFolder();
+  Online->FormClose();  // online services
   return true;
 }
 

@@ -45,6 +45,7 @@ class QTreeWidgetItem;
 class TEditorPage;
 class TForm3;
 class TImagePage;
+class TOnlineUi;  // online services
 
 class TFormMain : public QMainWindow, public IEditorHost {
   Q_OBJECT
@@ -84,6 +85,9 @@ class TFormMain : public QMainWindow, public IEditorHost {
   // Called before each print job with the copy's number; the program sets none. Tests give
   // each copy's PDF a file of its own.
   TPrintJobHook BeforePrintJob;
+  // --- online services: the About tab, the advertising column, the update check, the pings ---
+  std::unique_ptr<TOnlineUi> Online;
+  // --- end online services ---
 
   // --- Controls ---
   QTabWidget* LeftTabs = nullptr;   // "About", "Files", "Page Preview"

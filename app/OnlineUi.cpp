@@ -372,7 +372,7 @@ void TOnlineUi::HandOver(const TInfoResult& info) {
 }
 
 bool TOnlineUi::WindowBusy() const {
-  return Form.Busy() || QApplication::activeModalWidget() != nullptr ||
+  return Form.ListChangesRefused() || QApplication::activeModalWidget() != nullptr ||
          QApplication::activePopupWidget() != nullptr;
 }
 
