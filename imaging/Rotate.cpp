@@ -92,10 +92,45 @@ void RotateWholePixelRows(const TSourceRows& source, TFastDIB& target, const TRo
   }
 }
 
-// Any other walk, quarter turns included: pixel by pixel. A walk that runs across the source rows
-// goes down the target in bands of columns, so that the source rows a band reads are still in
-// cache when the next target row reads them again one pixel further on.
+// Target columns walked together down the target when the walk runs across the source rows.
 constexpr int32_t BandWidth = 16;
+
+// Quarter turns at scale 1 move the point by exactly one source row per target pixel and by one
+// source pixel per target row, never changing the fractions: target row r reads one source
+// column, the same run of source rows for every r. The target is walked in bands of columns,
+// as in the general walk, with the band's source rows looked up once and no test per pixel.
+bool IsWholePixelColumnWalk(const TRotateWalk& walk) {
+  return walk.CosStep == 0 && (walk.SinStep == 65536 || walk.SinStep == -65536);
+}
+
+template <int BytesPerPixel>
+void RotateWholePixelColumns(const TSourceRows& source, TFastDIB& target, const TRotateWalk& walk) {
+  const int dir = walk.SinStep / 65536;  // source rows per target column
+  const uint32_t sinStep = static_cast<uint32_t>(walk.SinStep);
+  const uint32_t uy = walk.Y0 >> 16;     // source row of column 0, the same in every target row
+  int32_t from = 0, to = target.Width();
+  ClipRun(uy, dir, source.Height, from, to);
+  const int32_t th = target.AbsHeight;
+  for (int32_t band = from; band < to; band += BandWidth) {
+    const int32_t count = std::min(BandWidth, to - band);
+    const uint8_t* in[BandWidth];
+    for (int32_t k = 0; k < count; ++k)
+      in[k] = source.Rows[(uy + static_cast<uint32_t>(dir * (band + k))) & 0xFFFF];
+    for (int32_t r = 0; r < th; ++r) {
+      // X moves by -SinStep per row and not along it.
+      const uint32_t sx = (walk.X0 - static_cast<uint32_t>(r) * sinStep) >> 16;
+      if (sx >= source.Width) continue;
+      const ptrdiff_t at = static_cast<ptrdiff_t>(sx) * BytesPerPixel;
+      uint8_t* out = target.Scanlines[r] + static_cast<ptrdiff_t>(band) * BytesPerPixel;
+      for (int32_t k = 0; k < count; ++k, out += BytesPerPixel)
+        std::memcpy(out, in[k] + at, BytesPerPixel);
+    }
+  }
+}
+
+// Any other walk: pixel by pixel. A walk that runs across the source rows goes down the target
+// in bands of columns (BandWidth), so that the source rows a band reads are still in cache when
+// the next target row reads them again one pixel further on.
 
 template <int BytesPerPixel>
 void RotateAnyAngle(const TSourceRows& source, TFastDIB& target, const TRotateWalk& walk) {
@@ -135,6 +170,8 @@ void RotatePixels(const TFastDIB& source, TFastDIB& target, const TRotateWalk& w
   constexpr int32_t MaxRun = 32768;  // for ClipRun's single interval
   if (IsWholePixelRowWalk(walk) && source.Width() <= MaxRun && target.Width() <= MaxRun)
     RotateWholePixelRows<BytesPerPixel>(rows, target, walk);
+  else if (IsWholePixelColumnWalk(walk) && source.AbsHeight <= MaxRun && target.Width() <= MaxRun)
+    RotateWholePixelColumns<BytesPerPixel>(rows, target, walk);
   else
     RotateAnyAngle<BytesPerPixel>(rows, target, walk);
 }

@@ -245,12 +245,50 @@ TShpora& ImportedRecord() {
   return *record;
 }
 
+// Reload(false) as opening a document does it for every photo: the record has no pictures yet.
 void BM_ReloadPreview(benchmark::State& state) {
   if (!NeedPhoto(state, QStringLiteral("picosdeeuropa"))) return;
   TShpora& record = ImportedRecord();
-  for (auto _ : state) record.Reload(false);
+  for (auto _ : state) {
+    record.DropImages();
+    record.Reload(false);
+  }
 }
 BENCHMARK(BM_ReloadPreview)->Unit(benchmark::kMillisecond);
+
+// Reload(true) as the editor does it after a parameter change: both pictures rebuilt from the
+// working JPEG (1500 x 1125, grayscale type, turned upright).
+void BM_ReloadFull(benchmark::State& state) {
+  if (!NeedPhoto(state, QStringLiteral("picosdeeuropa"))) return;
+  TShpora& record = ImportedRecord();
+  for (auto _ : state) {
+    record.DropImages();
+    record.Reload(true);
+  }
+  record.DropFullImage();
+}
+BENCHMARK(BM_ReloadFull)->Unit(benchmark::kMillisecond);
+
+// The import's input and output alone, as the libjpeg-turbo floor measures them: decode at the
+// import's scale with the fast transform, reduce to 1500 on the longer side, encode at quality
+// 90 into memory. The file is read each time, as the import does.
+void BM_ImportIO(benchmark::State& state, const char* label) {
+  if (!NeedPhoto(state, QString::fromLatin1(label))) return;
+  const QString photo = Files().Photos[QString::fromLatin1(label)];
+  for (auto _ : state) {
+    auto decoded = DecodeJpegAsColor(photo, TShpora::ImportScaleDenominator, true);
+    const int32_t w = decoded->Width(), h = decoded->AbsHeight, longer = std::max(w, h);
+    const int32_t rw = longer > 1500 ? int32_t(int64_t(w) * 1500 / longer) : w;
+    const int32_t rh = longer > 1500 ? int32_t(int64_t(h) * 1500 / longer) : h;
+    TFastDIB reduced(rw, 24, rh, TFastDIB::TUncleared{});
+    decoded->QuickResizeInto(reduced);
+    decoded.reset();
+    const QByteArray jpeg = EncodeJpeg(reduced, kJpegQuality);
+    benchmark::DoNotOptimize(jpeg.constData());
+  }
+}
+BENCHMARK_CAPTURE(BM_ImportIO, picosdeeuropa, "picosdeeuropa")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImportIO, Kleiber, "Kleiber")->Unit(benchmark::kMillisecond);
 
 // One printed cell: 609 x 792 from the cached FullImage onto a print-sized sheet.
 void BM_DrawCellForPrint(benchmark::State& state) {
