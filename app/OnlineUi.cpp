@@ -27,6 +27,8 @@ namespace {
 const QColor kTitleColour(36, 44, 53);
 constexpr int kTitleHeight = 40;  // character height of "Tavrolin" on the About tab, pixels
 constexpr int kLogoSize = 224;
+// The picture inside the logo's control: the title below overlaps the control's last rows.
+constexpr int kLogoPictureSize = 192;
 // The window's frame belongs to the window manager here, so the client is as wide as the tabs
 // reach plus the same 2-pixel margin that the column keeps on its other side.
 constexpr int kClientRightMargin = 2;
@@ -56,8 +58,7 @@ void MakeLink(QLabel* label, const QString& hint = QString()) {
 QFrame* MakeBar(QWidget* parent, int x, int y) {
   auto* bar = new QFrame(parent);
   bar->setGeometry(x, y, 409, 5);
-  bar->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  bar->setLineWidth(1);
+  bar->setFrameStyle(QFrame::HLine | QFrame::Sunken);
   return bar;
 }
 
@@ -131,7 +132,9 @@ void TOnlineUi::CreateAboutTab() {
 
   Image5 = new QLabel(tab);
   Image5->setGeometry(101, 97, kLogoSize, kLogoSize);
-  Image5->setPixmap(QPixmap::fromImage(LogoImage(kLogoSize)));
+  Image5->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  Image5->setContentsMargins(0, 4, 0, 0);
+  Image5->setPixmap(QPixmap::fromImage(LogoImage(kLogoPictureSize)));
   MakeLink(Image5, site);
 
   sLabelFX1 = MakeLabel(tab, 108, 305, kLabelFX1Caption);
