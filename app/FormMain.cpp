@@ -116,8 +116,11 @@ void TFormMain::FormCreate(const QString& exePath) {
   std::setlocale(LC_NUMERIC, "C");
   setAcceptDrops(true);
 
-  AppDataFolder = GetSpecialFolder(QStandardPaths::GenericDataLocation) +
-                  QStringLiteral("/Tavrolin/");
+  // Where the desktop keeps per-user data, also when that folder cannot be made now: whatever is
+  // written there then fails quietly, as for a missing folder, instead of landing in /Tavrolin/.
+  QString data = GetSpecialFolder(QStandardPaths::GenericDataLocation);
+  if (data.isEmpty()) data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  AppDataFolder = data + QStringLiteral("/Tavrolin/");
   QDir().mkpath(AppDataFolder);
 
   FirstRunOfVersion = false;
