@@ -400,6 +400,10 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFormMain::EnsureWorkFolder() {
+  // A cleaner of the temporary folder may have removed the folder while the program ran. The
+  // rows' files went with it, but new photos need a place: a new private folder, never the old
+  // name, which someone else may have taken meanwhile.
+  if (!WorkFolder.isEmpty() && !QFileInfo(WorkFolder).isDir()) WorkFolder.clear();
   if (WorkFolder.isEmpty()) WorkFolder = CreatePrivateWorkFolder(TempFolder(), TickCount());
 }
 
