@@ -1,4 +1,8 @@
 // Pixel format conversion: the gray table, the gray conversion and copies between depths.
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -68,6 +72,60 @@ struct TGray555 {
     for (uint32_t c = 0; c < 32; ++c) Part[c] = weight[Widen5(c)];
   }
 };
+
+#if defined(__x86_64__)
+
+// The weight table is (v x step) >> 16 with the ramp's step, which the vector form computes
+// for sixteen bytes at once with a high-half multiply; it stands in for the table only when
+// every entry agrees.
+bool WeightIsProduct(const uint8_t* weight, uint32_t step) {
+  for (uint32_t v = 0; v < 256; ++v)
+    if (weight[v] != ((v * step) >> 16)) return false;
+  return true;
+}
+
+// 24-bit rows, sixteen pixels at a time: the 48 bytes are sorted into their blue, green and red
+// bytes, each weighted, and the three weights added. The rest of a row goes pixel by pixel.
+__attribute__((target("avx2"))) void GrayFromBgr24Avx2(const TFastDIB& source, TFastDIB& target,
+                                                       const uint8_t* weight, uint32_t step) {
+  const __m128i b0 = _mm_setr_epi8(0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i b1 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14, -1, -1, -1, -1, -1);
+  const __m128i b2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 4, 7, 10, 13);
+  const __m128i g0 = _mm_setr_epi8(1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i g1 = _mm_setr_epi8(-1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1);
+  const __m128i g2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14);
+  const __m128i r0 = _mm_setr_epi8(2, 5, 8, 11, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i r1 = _mm_setr_epi8(-1, -1, -1, -1, -1, 1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1);
+  const __m128i r2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15);
+  const __m256i factor = _mm256_set1_epi16(static_cast<int16_t>(step));
+  const int32_t width = source.Width();
+  for (int32_t y = 0; y < source.AbsHeight; ++y) {
+    const uint8_t* s = source.Scanlines[y];
+    uint8_t* t = target.Scanlines[y];
+    int32_t x = 0;
+    for (; x + 16 <= width; x += 16, s += 48) {
+      const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+      const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
+      const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32));
+      const __m128i blue = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, b0), _mm_shuffle_epi8(v1, b1)),
+                                        _mm_shuffle_epi8(v2, b2));
+      const __m128i green = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, g0), _mm_shuffle_epi8(v1, g1)),
+                                         _mm_shuffle_epi8(v2, g2));
+      const __m128i red = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, r0), _mm_shuffle_epi8(v1, r1)),
+                                       _mm_shuffle_epi8(v2, r2));
+      const __m256i sum = _mm256_add_epi16(
+          _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_cvtepu8_epi16(blue), factor),
+                           _mm256_mulhi_epu16(_mm256_cvtepu8_epi16(green), factor)),
+          _mm256_mulhi_epu16(_mm256_cvtepu8_epi16(red), factor));
+      const __m128i gray =
+          _mm_packus_epi16(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(t + x), gray);
+    }
+    for (; x < width; ++x, s += 3) t[x] = static_cast<uint8_t>(weight[s[0]] + weight[s[1]] + weight[s[2]]);
+  }
+}
+
+#endif  // __x86_64__
 
 template <int BytesPerPixel>
 void GrayFromBgr(const TFastDIB& source, TFastDIB& target, const uint8_t* weight) {
@@ -236,6 +294,15 @@ void TFastDIB::ConvertToGray(TFastDIB& target) const {
   MakeRampTable(weight, 0, 0, 85, 255);
   switch (BitCount()) {
     case 24:
+#if defined(__x86_64__)
+      {
+        const uint32_t step = ((85 - 0 + 1) * 65536) / (255 - 0);  // MakeRampTable's step
+        if (VectorLoopsEnabled() && WeightIsProduct(weight, step)) {
+          GrayFromBgr24Avx2(*this, target, weight, step);
+          break;
+        }
+      }
+#endif
       GrayFromBgr<3>(*this, target, weight);
       break;
     case 32:

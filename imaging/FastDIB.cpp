@@ -10,8 +10,12 @@
 namespace {
 
 bool ProcessorHasAvx2() {
+#if defined(__x86_64__)
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
 }
 
 std::atomic<bool>& VectorLoopsFlag() {

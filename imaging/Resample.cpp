@@ -5,7 +5,9 @@
 // row order, so a region view works as a source and the two images must share their
 // orientation. The depth of the target selects the variant; every variant is a template
 // instantiated for one pixel layout, so the pixel loops never branch on the depth.
+#if defined(__x86_64__)
 #include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -467,9 +469,34 @@ void VerticalRow(const TFastDIB& inter, const TContributor& c, const int32_t* w,
   for (int32_t i = 0; i < bytes; ++i) dst[i] = Finish(acc[i], c);
 }
 
+// The first position from which on some group of four taps would read past the row's end.
+size_t CheckedFrom(const TContributors& table, int32_t sourceWidth, int32_t bpp) {
+  const int64_t rowBytes = int64_t(sourceWidth) * bpp;
+  size_t from = table.Positions.size();
+  while (from > 0) {
+    const TContributor& c = table.Positions[from - 1];
+    const int64_t lastGroup = c.Count > 0 ? int64_t(c.First) + (c.Count - 1) / 4 * 4 : c.First;
+    if (c.Count > 0 && lastGroup * bpp + 16 > rowBytes) {
+      --from;
+      continue;
+    }
+    // Positions move right along the source, so every earlier one is safe as well; the check
+    // below makes sure of it for tables that do not.
+    bool earlierSafe = true;
+    for (size_t n = 0; n + 1 < from && earlierSafe; ++n) {
+      const TContributor& e = table.Positions[n];
+      earlierSafe = e.Count == 0 || (int64_t(e.First) + (e.Count - 1) / 4 * 4) * bpp + 16 <= rowBytes;
+    }
+    return earlierSafe ? from : 0;
+  }
+  return from;
+}
+
 // ---------------------------------------------------------------------------------------------
-// The same passes with AVX2: the same integer sums (taken in another order, which integers do
+// The same passes with AVX2 (x86-64 only): the same integer sums (taken in another order, which integers do
 // not mind: no sum leaves 32 bits, see kMaxAbsWeightSum) and the same exact division.
+
+#if defined(__x86_64__)
 
 #define TAVROLIN_AVX2 __attribute__((target("avx2")))
 
@@ -559,29 +586,6 @@ TAVROLIN_AVX2 void HorizontalRunAvx2(const uint8_t* src, int32_t sourceWidth, ui
   }
 }
 
-// The first position from which on some group of four taps would read past the row's end.
-size_t CheckedFrom(const TContributors& table, int32_t sourceWidth, int32_t bpp) {
-  const int64_t rowBytes = int64_t(sourceWidth) * bpp;
-  size_t from = table.Positions.size();
-  while (from > 0) {
-    const TContributor& c = table.Positions[from - 1];
-    const int64_t lastGroup = c.Count > 0 ? int64_t(c.First) + (c.Count - 1) / 4 * 4 : c.First;
-    if (c.Count > 0 && lastGroup * bpp + 16 > rowBytes) {
-      --from;
-      continue;
-    }
-    // Positions move right along the source, so every earlier one is safe as well; the check
-    // below makes sure of it for tables that do not.
-    bool earlierSafe = true;
-    for (size_t n = 0; n + 1 < from && earlierSafe; ++n) {
-      const TContributor& e = table.Positions[n];
-      earlierSafe = e.Count == 0 || (int64_t(e.First) + (e.Count - 1) / 4 * 4) * bpp + 16 <= rowBytes;
-    }
-    return earlierSafe ? from : 0;
-  }
-  return from;
-}
-
 template <int Bpp, bool Split>
 TAVROLIN_AVX2 void HorizontalRowAvx2(const uint8_t* src, int32_t sourceWidth, uint8_t* dst,
                                      const TContributors& table, size_t checkedFrom) {
@@ -643,6 +647,46 @@ TAVROLIN_AVX2 void VerticalRowAvx2(const TFastDIB& inter, const TContributor& c,
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_packus_epi16(q01, q23));
   }
 }
+
+// The vector form of one row of either pass, where there is one; false when the plain loop has
+// to do it.
+bool HorizontalRowVector(const uint8_t* src, int32_t sourceWidth, uint8_t* dst,
+                         const TContributors& table, size_t checkedFrom, int32_t channels) {
+  if (channels == 3)
+    table.Split ? HorizontalRowAvx2<3, true>(src, sourceWidth, dst, table, checkedFrom)
+                : HorizontalRowAvx2<3, false>(src, sourceWidth, dst, table, checkedFrom);
+  else if (channels == 4)
+    table.Split ? HorizontalRowAvx2<4, true>(src, sourceWidth, dst, table, checkedFrom)
+                : HorizontalRowAvx2<4, false>(src, sourceWidth, dst, table, checkedFrom);
+  else
+    return false;
+  return true;
+}
+
+bool VerticalRowVector(const TFastDIB& inter, const TContributors& table, int32_t row,
+                       int32_t bytes, uint8_t* dst) {
+  if (bytes < 32) return false;
+  const size_t at = size_t(row) * size_t(table.Quads) * 2;
+  const TContributor& c = table.Positions[size_t(row)];
+  if (table.Split)
+    VerticalRowAvx2<true>(inter, c, table.Pairs.data() + at, table.PairsHigh.data() + at, bytes,
+                          dst);
+  else
+    VerticalRowAvx2<false>(inter, c, table.Pairs.data() + at, nullptr, bytes, dst);
+  return true;
+}
+
+#else
+
+bool HorizontalRowVector(const uint8_t*, int32_t, uint8_t*, const TContributors&, size_t,
+                         int32_t) {
+  return false;
+}
+bool VerticalRowVector(const TFastDIB&, const TContributors&, int32_t, int32_t, uint8_t*) {
+  return false;
+}
+
+#endif  // __x86_64__
 
 void Widen555Row(const uint8_t* src, uint8_t* dst, int32_t width) {
   int32_t bgr[3];
@@ -739,13 +783,8 @@ void TFastDIB::ResampleInto(TFastDIB& target, int filter) const {
       src = wideRow.data();
     }
     uint8_t* dst = inter.Scanlines[size_t(row)];
-    if (vector && channels == 3)
-      horizontal.Split ? HorizontalRowAvx2<3, true>(src, sw, dst, horizontal, checkedFrom)
-                       : HorizontalRowAvx2<3, false>(src, sw, dst, horizontal, checkedFrom);
-    else if (vector && channels == 4)
-      horizontal.Split ? HorizontalRowAvx2<4, true>(src, sw, dst, horizontal, checkedFrom)
-                       : HorizontalRowAvx2<4, false>(src, sw, dst, horizontal, checkedFrom);
-    else if (channels == 1)
+    if (vector && HorizontalRowVector(src, sw, dst, horizontal, checkedFrom, channels)) continue;
+    if (channels == 1)
       HorizontalRow<1>(src, dst, horizontal);
     else if (channels == 3)
       HorizontalRow<3>(src, dst, horizontal);
@@ -756,20 +795,11 @@ void TFastDIB::ResampleInto(TFastDIB& target, int filter) const {
   const int32_t bytes = dw * channels;
   std::vector<int32_t> acc(static_cast<size_t>(bytes));
   std::vector<uint8_t> narrowRow(depth == 16 ? size_t(bytes) : 0);
-  const size_t perPosition = size_t(vertical.Quads) * 2;
   for (int32_t row = 0; row < target.AbsHeight; ++row) {
     const TContributor& c = vertical.Positions[size_t(row)];
     uint8_t* dst = depth == 16 ? narrowRow.data() : target.Scanlines[size_t(row)];
-    if (vector && bytes >= 32) {
-      const int32_t* pairs = vertical.Pairs.data() + size_t(row) * perPosition;
-      if (vertical.Split)
-        VerticalRowAvx2<true>(inter, c, pairs, vertical.PairsHigh.data() + size_t(row) * perPosition,
-                              bytes, dst);
-      else
-        VerticalRowAvx2<false>(inter, c, pairs, nullptr, bytes, dst);
-    } else {
+    if (!vector || !VerticalRowVector(inter, vertical, row, bytes, dst))
       VerticalRow(inter, c, vertical.Weights.data() + c.Offset, acc.data(), bytes, dst);
-    }
     if (depth == 16) Pack555Row(narrowRow.data(), target.Scanlines[size_t(row)], dw);
   }
 }

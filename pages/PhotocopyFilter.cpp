@@ -51,6 +51,49 @@ const uint8_t* NormalisationTable() {
   return table.data();
 }
 
+namespace {
+
+using U8x16 = uint8_t __attribute__((vector_size(16)));
+using U16x8 = uint16_t __attribute__((vector_size(16)));
+
+// column[x] = max(column[x], row[x]), sixteen at a time.
+void MaxInto(uint8_t* column, const uint8_t* row, int32_t w) {
+  int32_t x = 0;
+  for (; x + 16 <= w; x += 16) {
+    U8x16 a, b;
+    std::memcpy(&a, column + x, 16);
+    std::memcpy(&b, row + x, 16);
+    a = a > b ? a : b;
+    std::memcpy(column + x, &a, 16);
+  }
+  for (; x < w; ++x) column[x] = std::max(column[x], row[x]);
+}
+
+// The tiles of one band from its column maxima: every pixel of a tile gets the tile's largest
+// value. Tiles of two pixels, the usual size, go sixteen bytes at a time.
+void SpreadTileMaxima(const uint8_t* column, uint8_t* out, int32_t w, int32_t side) {
+  int32_t x = 0;
+  if (side == 2) {
+    for (; x + 16 <= w; x += 16) {
+      U16x8 v;
+      std::memcpy(&v, column + x, 16);
+      const U16x8 low = v & 0xFF, high = v >> 8;
+      const U16x8 m = low > high ? low : high;
+      const U16x8 both = m | (m << 8);
+      std::memcpy(out + x, &both, 16);
+    }
+  }
+  while (x < w) {
+    const int32_t end = static_cast<int32_t>(std::min<int64_t>(int64_t(x) + side, w));
+    uint8_t m = 0;
+    for (int32_t i = x; i < end; ++i) m = std::max(m, column[i]);
+    for (int32_t i = x; i < end; ++i) out[i] = m;
+    x = end;
+  }
+}
+
+}  // namespace
+
 void TileMaxima(const TFastDIB& gray, TFastDIB& background, int blockSize) {
   const int32_t w = gray.Width();
   const int32_t h = gray.AbsHeight;
@@ -60,31 +103,16 @@ void TileMaxima(const TFastDIB& gray, TFastDIB& background, int blockSize) {
     for (int32_t y = 0; y < h; ++y) std::memcpy(background.Scanlines[y], gray.Scanlines[y], w);
     return;
   }
-  const int32_t tiles = static_cast<int32_t>((int64_t(w) + side - 1) / side);
-  std::vector<uint8_t> maxima(static_cast<size_t>(tiles));
+  // One pass over gray: each band of rows is reduced to its column maxima, then to its tiles,
+  // and the band's tile row is copied into each of its rows.
+  std::vector<uint8_t> column(static_cast<size_t>(w)), tiles(static_cast<size_t>(w));
   for (int32_t y0 = 0; y0 < h; y0 += side) {
     const int32_t y1 = static_cast<int32_t>(std::min<int64_t>(int64_t(y0) + side, h));
-    std::fill(maxima.begin(), maxima.end(), 0);
-    // Each row of the band updates the maxima of all its tiles: one pass over gray.
-    for (int32_t y = y0; y < y1; ++y) {
-      const uint8_t* g = gray.Scanlines[y];
-      int32_t x = 0;
-      for (int32_t t = 0; t < tiles; ++t) {
-        const int32_t end = static_cast<int32_t>(std::min<int64_t>(int64_t(x) + side, w));
-        uint8_t m = maxima[t];
-        for (; x < end; ++x) m = std::max(m, g[x]);
-        maxima[t] = m;
-      }
-    }
-    for (int32_t y = y0; y < y1; ++y) {
-      uint8_t* b = background.Scanlines[y];
-      int32_t x = 0;
-      for (int32_t t = 0; t < tiles; ++t) {
-        const int32_t end = static_cast<int32_t>(std::min<int64_t>(int64_t(x) + side, w));
-        std::memset(b + x, maxima[t], static_cast<size_t>(end - x));
-        x = end;
-      }
-    }
+    std::memcpy(column.data(), gray.Scanlines[y0], static_cast<size_t>(w));
+    for (int32_t y = y0 + 1; y < y1; ++y) MaxInto(column.data(), gray.Scanlines[y], w);
+    SpreadTileMaxima(column.data(), tiles.data(), w, side);
+    for (int32_t y = y0; y < y1; ++y)
+      std::memcpy(background.Scanlines[y], tiles.data(), static_cast<size_t>(w));
     if (y1 == h) break;
   }
 }
@@ -98,6 +126,39 @@ void Normalise(const TFastDIB& gray, TFastDIB& background) {
     const uint8_t* g = gray.Scanlines[y];
     uint8_t* b = background.Scanlines[y];
     for (int32_t x = 0; x < w; ++x) b[x] = table[(static_cast<unsigned>(b[x]) << 8) | g[x]];
+  }
+}
+
+bool GrayShades(const TFastDIB& image, uint8_t* shade) {
+  for (int i = 0; i < 256; ++i) {
+    const PaletteEntry& c = image.Colors[i];
+    if (c.Blue != c.Green || c.Green != c.Red) return false;
+    shade[i] = c.Blue;
+  }
+  return true;
+}
+
+void NormaliseInto(const TFastDIB& gray, const TFastDIB& background, const uint8_t* shade,
+                   TFastDIB& picture) {
+  const int32_t w = gray.Width();
+  const int32_t h = gray.AbsHeight;
+  if (w <= 0 || h <= 0 || background.Width() != w || background.AbsHeight != h ||
+      picture.Width() != w || picture.AbsHeight != h || picture.BitCount() != 24)
+    return;
+  const uint8_t* table = NormalisationTable();
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t* g = gray.Scanlines[y];
+    const uint8_t* b = background.Scanlines[y];
+    uint8_t* out = picture.Scanlines[y];
+    // Four bytes at a time, the fourth being the next pixel's blue, written again right after;
+    // the last pixel of the row gets its three alone.
+    for (int32_t x = 0; x + 1 < w; ++x, out += 3) {
+      const uint32_t c = shade[table[(static_cast<unsigned>(b[x]) << 8) | g[x]]];
+      const uint32_t bytes = c * 0x01010101u;
+      std::memcpy(out, &bytes, 4);
+    }
+    const uint8_t c = shade[table[(static_cast<unsigned>(b[w - 1]) << 8) | g[w - 1]]];
+    out[0] = out[1] = out[2] = c;
   }
 }
 
@@ -129,9 +190,15 @@ void TShpora::PhotocopyFilter(TFastDIB& picture) const {
   TileMaxima(gray, background, blockSize);
   if (!wholePicture)
     for (int32_t d = 1; d <= blockSize; ++d) background.SmoothPass(d);
-  Normalise(gray, background);
   // The gamma curve goes into Background's colour table, so the conversion back to 24 bits
-  // applies gray ramp and gamma in one lookup per pixel.
+  // applies gray ramp and gamma in one lookup per pixel. It touches only the table, so it may
+  // come before the normalisation as well as after it.
   background.ApplyGamma(gamma, gamma, gamma);
-  background.ConvertInto(picture);
+  uint8_t shade[256];
+  if (GrayShades(background, shade)) {
+    NormaliseInto(gray, background, shade, picture);
+  } else {
+    Normalise(gray, background);
+    background.ConvertInto(picture);
+  }
 }

@@ -19,3 +19,14 @@ const uint8_t* NormalisationTable();
 
 // Replaces every `background` pixel b by the table entry for its `gray` pixel v (same sizes).
 void Normalise(const TFastDIB& gray, TFastDIB& background);
+
+// The gray shade of each entry of an 8-bit image's colour table; false when some entry is not
+// gray (its blue, green and red differ).
+bool GrayShades(const TFastDIB& image, uint8_t* shade);
+
+// Normalise and the conversion back to colour in one pass: every 24-bit `picture` pixel becomes
+// the gray shade[NormalisationTable()[b * 256 + v]] for its `background` value b and `gray`
+// value v (all three images of the same size), which is what Normalise followed by ConvertInto
+// through a gray colour table `shade` gives. `background` itself is left as it is.
+void NormaliseInto(const TFastDIB& gray, const TFastDIB& background, const uint8_t* shade,
+                   TFastDIB& picture);
