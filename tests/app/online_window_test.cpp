@@ -120,6 +120,7 @@ class TSite {
     }
   }
   QString Host() const { return QStringLiteral("127.0.0.1:%1").arg(Port); }
+  QString Files() const { return Root.filePath(QStringLiteral("files")); }
   QString StatLog() const { return QString::fromUtf8(ReadAll(Run.filePath("stat.log"))); }
   QString AccessLog() const { return QString::fromUtf8(ReadAll(Run.filePath("access.log"))); }
   bool Started = false;
@@ -584,6 +585,34 @@ TEST_F(OnlineWindow, CriticalUpdateInstallsAndClosesTheWindowThroughItsSavePromp
     EXPECT_EQ(Online().ads[0]->isVisible(), !closes);
     Form.reset();
   }
+}
+
+TEST_F(OnlineWindow, TheInstallButtonTriesAgainAfterAFailedDownload) {
+  const QString record = Env.Path(QStringLiteral("installer-ran.txt"));
+  TSite site([&](const QString& files, const QString& host) {
+    WriteAll(files + QStringLiteral("/info.txt"),
+             "[common]\r\nversion=1.0.0.2\r\nupdateUrl=http://" + host.toUtf8() +
+                 "/files/setup/setup_v2.sh\r\n");
+  });
+  ASSERT_TRUE(site.Started);
+  UseSite(site.Host());
+  ShowForm();
+  TOnlineUi& o = Online();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !o.sPanelUpdate->isHidden(); }, kWaitMs));
+
+  // Not on the site yet: nothing is downloaded or reported, the window and the panel stay.
+  QTest::mouseClick(o.sButton1, Qt::LeftButton);
+  EXPECT_TRUE(Prompts.Errors().isEmpty());
+  EXPECT_TRUE(Form->isVisible());
+  EXPECT_TRUE(Form->isEnabled());
+  EXPECT_FALSE(o.sPanelUpdate->isHidden());
+  EXPECT_FALSE(QFileInfo::exists(Form->AppDataFolder + "setup_v2.sh"));
+
+  WriteAll(site.Files() + QStringLiteral("/setup/setup_v2.sh"), RecordingInstaller(record));
+  QTest::mouseClick(o.sButton1, Qt::LeftButton);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(record); }, kWaitMs));
+  EXPECT_TRUE(QFileInfo::exists(Form->AppDataFolder + "setup_v2.sh"));
+  EXPECT_FALSE(Form->isVisible());
 }
 
 TEST_F(OnlineWindow, SettingsArrivingDuringALongLoopWaitForItsEnd) {
