@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QEnterEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
