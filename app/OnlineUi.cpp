@@ -1,7 +1,5 @@
 #include "OnlineUi.h"
 
-#include <stdexcept>
-
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFrame>
@@ -14,6 +12,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
+#include <stdexcept>
 
 #include "FormMain.h"
 #include "Icons.h"
@@ -108,7 +107,8 @@ TOnlineUi::TOnlineUi(TFormMain& form, THost host)
 
   AdsTimer = new QTimer(this);
   AdsTimer->setInterval(kAdsTimerInterval);
-  connect(AdsTimer, &QTimer::timeout, this, [this] { Form.RunHandler([this] { AdsTimerTimer(); }); });
+  connect(AdsTimer, &QTimer::timeout, this,
+          [this] { Form.RunHandler([this] { AdsTimerTimer(); }); });
 
   PendingTimer = new QTimer(this);
   PendingTimer->setInterval(kPendingRetryMs);
@@ -325,7 +325,9 @@ void TOnlineUi::AdvPanelMouseEnter(int index) {
   }
 }
 
-void TOnlineUi::AdvPanelMouseLeave(int /*index*/) { sPanel17->hide(); }
+void TOnlineUi::AdvPanelMouseLeave(int /*index*/) {
+  sPanel17->hide();
+}
 
 void TOnlineUi::AdvPanelMouseDown(int index) {
   const TLinkInfo& slot = Links[index];
@@ -445,23 +447,31 @@ void TOnlineUi::TimerUpdateTimer() {
 
 // --- Pings and links ---
 
-void TOnlineUi::SendStat(const QString& message) { Stats.SendStat(message); }
+void TOnlineUi::SendStat(const QString& message) {
+  Stats.SendStat(message);
+}
 
-void TOnlineUi::OpenAddress(const QString& address) { QDesktopServices::openUrl(QUrl(address)); }
+void TOnlineUi::OpenAddress(const QString& address) {
+  QDesktopServices::openUrl(QUrl(address));
+}
 
 void TOnlineUi::MouseDownGotoSite() {
   OpenAddress(SiteRootAddress());
   SendStat(kSitePingMessage);
 }
 
-void TOnlineUi::emailClick(QLabel* sender) { OpenAddress(MailToAddress(sender->text())); }
+void TOnlineUi::emailClick(QLabel* sender) {
+  OpenAddress(MailToAddress(sender->text()));
+}
 
 void TOnlineUi::sLabel13MouseDown() {
   OpenAddress(PartnersAddress());
   SendStat(kPartnersPingMessage);
 }
 
-void TOnlineUi::sButtonBecomeAfanClick() { OpenAddress(FanPageAddress()); }
+void TOnlineUi::sButtonBecomeAfanClick() {
+  OpenAddress(FanPageAddress());
+}
 
 bool TOnlineUi::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();

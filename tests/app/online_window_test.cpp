@@ -3,21 +3,12 @@
 // cannot be made to give (held back, or stalled mid-way). The window fetches its settings at
 // start-up, offers or installs an update, shows the advertising column, pings the statistics
 // page and opens addresses through a URL handler that records them.
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <atomic>
-#include <chrono>
-#include <functional>
-#include <map>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 #include <QDesktopServices>
 #include <QDir>
@@ -34,6 +25,13 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "AppTestSupport.h"
 #include "OnlineUi.h"
@@ -180,10 +178,11 @@ class THoldingServer {
       pollfd p{Listener, POLLIN, 0};
       if (::poll(&p, 1, 20) <= 0) continue;
       const int fd = ::accept(Listener, nullptr, nullptr);
-      if (fd >= 0) Connections.emplace_back([this, fd] {
-        Answer(fd);
-        ::close(fd);
-      });
+      if (fd >= 0)
+        Connections.emplace_back([this, fd] {
+          Answer(fd);
+          ::close(fd);
+        });
     }
   }
 
@@ -210,8 +209,9 @@ class THoldingServer {
     if (route.Mode == TMode::Hold)
       while (!Released && !Stopping) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const qsizetype length = route.Mode == TMode::Stall ? 1000000 : route.Body.size();
-    QByteArray out = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " +
-                     QByteArray::number(length) + "\r\n\r\n" + route.Body;
+    QByteArray out =
+        "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " + QByteArray::number(length) +
+        "\r\n\r\n" + route.Body;
     ::send(fd, out.constData(), size_t(out.size()), MSG_NOSIGNAL);
     if (route.Mode == TMode::Stall)
       while (!Stopping) std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -263,13 +263,21 @@ QByteArray AdvertisingSite(const QString& files, const QString& host, const QByt
   const QByteArray base = "http://" + host.toUtf8() + "/files/ads/";
   QByteArray info = "; test site\r\n[common]\r\n" + common +
                     "ShowAds=1\r\n"
-                    "[link1]\r\nurl1=" + base + "big1.png\r\nurl2=" + base + "small1.jpg\r\n"
+                    "[link1]\r\nurl1=" +
+                    base + "big1.png\r\nurl2=" + base +
+                    "small1.jpg\r\n"
                     "www=http://advertiser.test/one\r\ntxt=Ad one\r\n"
-                    "[link2]\r\nurl1=" + base + "big3.png\r\nwww=http://advertiser.test/two\r\n"
+                    "[link2]\r\nurl1=" +
+                    base +
+                    "big3.png\r\nwww=http://advertiser.test/two\r\n"
                     "txt=never\r\n"
-                    "[link3]\r\nurl1=" + base + "big3.png\r\nurl2=" + base + "small3.png\r\n"
+                    "[link3]\r\nurl1=" +
+                    base + "big3.png\r\nurl2=" + base +
+                    "small3.png\r\n"
                     "www=http://advertiser.test/three\r\ntxt=\r\n"
-                    "[link7]\r\nurl1=" + base + "big7.png\r\nurl2=" + base + "small7.png\r\n"
+                    "[link7]\r\nurl1=" +
+                    base + "big7.png\r\nurl2=" + base +
+                    "small7.png\r\n"
                     "www=http://advertiser.test/seven\r\ntxt=Ad seven\r\n";
   WriteAll(files + QStringLiteral("/info.txt"), info);
   return info;
@@ -433,8 +441,8 @@ TEST_F(OnlineWindow, StartupFetchOffersTheUpdateThenAnOfflineStartShowsTheCached
   });
   ASSERT_TRUE(site->Started);
   UseSite(site->Host());
-  const QString cacheName = QStringLiteral("127.0.0.1-%1-files-ads-small1.jpg")
-                                .arg(site->Host().section(':', 1));
+  const QString cacheName =
+      QStringLiteral("127.0.0.1-%1-files-ads-small1.jpg").arg(site->Host().section(':', 1));
 
   for (const bool online : {true, false}) {
     SCOPED_TRACE(online ? "online" : "offline");
@@ -467,8 +475,7 @@ TEST_F(OnlineWindow, StartupFetchOffersTheUpdateThenAnOfflineStartShowsTheCached
         EXPECT_EQ(o.AdsImages[size_t(i)]->pixmap().size(), QSize(180, 100));
       }
     }
-    EXPECT_EQ(MarginTexts(*Form),
-              QStringList({tavrolin::SiteAddress(), "Ad one", "", "Ad seven"}));
+    EXPECT_EQ(MarginTexts(*Form), QStringList({tavrolin::SiteAddress(), "Ad one", "", "Ad seven"}));
     Form.reset();
     site.reset();  // the next start has no network
   }
@@ -545,7 +552,8 @@ TEST_F(OnlineWindow, CriticalUpdateInstallsAndClosesTheWindowThroughItsSavePromp
     WriteAll(files + QStringLiteral("/setup/record-args.sh"), RecordingInstaller(record));
     WriteAll(files + QStringLiteral("/info.txt"),
              "[common]\r\nversion=9.0.0.0\r\nupdateCritical=0x1\r\nShowAds=1\r\n"
-             "updateUrl=http://" + host.toUtf8() + "/files/setup/record-args.sh\r\n");
+             "updateUrl=http://" +
+                 host.toUtf8() + "/files/setup/record-args.sh\r\n");
   });
   ASSERT_TRUE(site.Started);
   UseSite(site.Host());
@@ -638,8 +646,7 @@ TEST_F(OnlineWindow, SettingsArrivingDuringALongLoopWaitForItsEnd) {
   EXPECT_TRUE(handedOverDuringLoop);
   EXPECT_FALSE(panelDuringLoop);
   EXPECT_EQ(Form->PhotoCount(), 2);
-  EXPECT_TRUE(
-      QTest::qWaitFor([&] { return !Online().sPanelUpdate->isHidden(); }, kWaitMs));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !Online().sPanelUpdate->isHidden(); }, kWaitMs));
   EXPECT_EQ(Online().sLabel8->text(), "New version is available (1.0.0.2)!");
 }
 
@@ -652,8 +659,8 @@ TEST_F(OnlineWindow, ClosingWhileDownloadsAreUnderWayStopsThemAndLeavesNoPartial
     QByteArray info = "[common]\r\nShowAds=1\r\n";
     for (int i = 1; i <= kAdsSlotCount; ++i) {
       const QByteArray n = QByteArray::number(i);
-      info += "[link" + n + "]\r\nurl1=" + base + "big" + n + ".png\r\nurl2=" + base + "small" +
-              n + ".png\r\ntxt=t\r\n";
+      info += "[link" + n + "]\r\nurl1=" + base + "big" + n + ".png\r\nurl2=" + base + "small" + n +
+              ".png\r\ntxt=t\r\n";
       server.Serve("/slow/big" + n + ".png", "\x89PNG", THoldingServer::TMode::Stall);
     }
     server.Serve("/files/info.txt", info,
