@@ -3,9 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <new>
-#include <vector>
 
 namespace {
 
@@ -32,100 +30,28 @@ void SetVectorLoopsEnabled(bool enabled) {
   VectorLoopsFlag().store(enabled && available, std::memory_order_relaxed);
 }
 
-namespace {
-
-// Released pixel blocks kept for the next section of about their size. Reprocessing a photo
-// allocates the same few sizes again and again (decoded picture, turned picture, the filter's
-// two gray images, the resample's intermediate, the preview, a sheet cell), and a fresh block
-// costs a page fault per 4 KiB on first touch, several times what clearing a block in use costs.
-// The pool is small and bounded, so memory stays flat however many photos are processed.
-class TBlockPool {
- public:
-  static TBlockPool& Get() {
-    static TBlockPool* pool = new TBlockPool();  // never destroyed: sections may outlive main
-    return *pool;
-  }
-
-  // A kept block of at least `bytes` and at most a quarter more, the smallest such; null if none.
-  uint8_t* Take(size_t bytes, size_t& capacity) {
-    if (bytes < kSmallest || bytes > kLargest) return nullptr;
-    std::lock_guard<std::mutex> lock(Mutex);
-    size_t best = Blocks.size();
-    for (size_t i = 0; i < Blocks.size(); ++i) {
-      const size_t c = Blocks[i].Capacity;
-      if (c >= bytes && c - bytes <= bytes / 4 && (best == Blocks.size() || c < Blocks[best].Capacity))
-        best = i;
-    }
-    if (best == Blocks.size()) return nullptr;
-    uint8_t* bits = Blocks[best].Bits;
-    capacity = Blocks[best].Capacity;
-    Kept -= capacity;
-    Blocks.erase(Blocks.begin() + ptrdiff_t(best));
-    return bits;
-  }
-
-  // Keeps the block, or frees it when it is outside the sizes kept; the oldest blocks go first
-  // when the pool is full.
-  void Give(uint8_t* bits, size_t capacity) {
-    if (capacity < kSmallest || capacity > kLargest) {
-      std::free(bits);
-      return;
-    }
-    std::vector<uint8_t*> freed;
-    {
-      std::lock_guard<std::mutex> lock(Mutex);
-      while (!Blocks.empty() && (Blocks.size() >= kMostBlocks || Kept + capacity > kMostBytes)) {
-        freed.push_back(Blocks.front().Bits);
-        Kept -= Blocks.front().Capacity;
-        Blocks.erase(Blocks.begin());
-      }
-      Blocks.push_back({bits, capacity});
-      Kept += capacity;
-    }
-    for (uint8_t* f : freed) std::free(f);
-  }
-
- private:
-  static constexpr size_t kSmallest = size_t(64) << 10;  // below this malloc's own reuse does
-  static constexpr size_t kLargest = size_t(32) << 20;
-  static constexpr size_t kMostBytes = size_t(64) << 20;
-  static constexpr size_t kMostBlocks = 16;
-  struct TBlock {
-    uint8_t* Bits;
-    size_t Capacity;
-  };
-  std::mutex Mutex;
-  std::vector<TBlock> Blocks;  // oldest first
-  size_t Kept = 0;
-};
-
-}  // namespace
-
 TBitmapSection::TBitmapSection(const TBitmapInfo& info, bool clear) : Info(info) {
   const TBitmapInfoHeader& h = info.Header;
   Stride = RowStride(h.Width, h.BitCount);
   const int64_t rows = h.Height < 0 ? -static_cast<int64_t>(h.Height) : h.Height;
   const size_t bytes = static_cast<size_t>(rows) * static_cast<size_t>(Stride);
-  Bits = TBlockPool::Get().Take(bytes, Capacity);
-  if (Bits) {
-    if (clear) {
-      std::memset(Bits, 0, bytes);
-    } else {
-      // The gaps at the row ends are zero in every image, as in a fresh block.
-      const size_t used = static_cast<size_t>(RowBytesUsed(h.Width, h.BitCount));
-      if (used < static_cast<size_t>(Stride))
-        for (int64_t r = 0; r < rows; ++r) std::memset(Bits + r * Stride + used, 0, Stride - used);
-    }
-  } else {
+  if (clear) {
     // calloc: a fresh block is all zero (black at 24 bits, index 0 at 8 bits).
-    Capacity = bytes ? bytes : 1;
-    Bits = static_cast<uint8_t*>(std::calloc(Capacity, 1));
-    if (!Bits) throw std::bad_alloc();
+    Bits = static_cast<uint8_t*>(std::calloc(bytes ? bytes : 1, 1));
+  } else {
+    // malloc reuses the blocks of images released before without clearing them, which calloc
+    // would have to do; the owner writes every pixel, and the gaps at the row ends are zeroed
+    // here as in any image.
+    Bits = static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1));
+    const size_t used = static_cast<size_t>(RowBytesUsed(h.Width, h.BitCount));
+    if (Bits && used < static_cast<size_t>(Stride))
+      for (int64_t r = 0; r < rows; ++r) std::memset(Bits + r * Stride + used, 0, Stride - used);
   }
+  if (!Bits) throw std::bad_alloc();
   Info.Header.SizeImage = static_cast<uint32_t>(bytes);
 }
 
-TBitmapSection::~TBitmapSection() { TBlockPool::Get().Give(Bits, Capacity); }
+TBitmapSection::~TBitmapSection() { std::free(Bits); }
 
 TFastDIB::TFastDIB() { Colors = Header.Colors; }
 

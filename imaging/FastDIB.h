@@ -60,13 +60,10 @@ struct TBitmapSection {
   TBitmapInfo Info;
   uint8_t* Bits = nullptr;
   int32_t Stride = 0;
-  size_t Capacity = 0;  // bytes of the block, at least the image size
 
   // Allocates a zero-filled block for the header in `info`; throws std::bad_alloc on failure.
   // With `clear` false only the bytes past each row's pixels are zeroed and the pixels hold
-  // whatever the block held before: for an owner that writes every pixel at once.
-  // Large blocks are recycled: one released is kept a while for the next section of about its
-  // size, since touching fresh memory costs far more than clearing memory already in use.
+  // whatever the memory held before: for an owner that writes every pixel at once.
   explicit TBitmapSection(const TBitmapInfo& info, bool clear = true);
   ~TBitmapSection();
   TBitmapSection(const TBitmapSection&) = delete;

@@ -6,6 +6,8 @@
 // Run with QT_QPA_PLATFORM=offscreen where there is no display.
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -117,6 +119,25 @@ std::unique_ptr<TFastDIB> Copy(const TFastDIB& image) {
   return copy;
 }
 
+// Page faults per iteration (first touches of fresh memory), as a counter beside the time.
+class TFaultCounter {
+ public:
+  explicit TFaultCounter(benchmark::State& state) : State(state), Start(MinorFaults()) {}
+  ~TFaultCounter() {
+    if (State.iterations() > 0)
+      State.counters["faults"] = double(MinorFaults() - Start) / double(State.iterations());
+  }
+
+ private:
+  static long MinorFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+  }
+  benchmark::State& State;
+  long Start;
+};
+
 bool NeedPhoto(benchmark::State& state, const QString& label) {
   if (Files().Photos.count(label)) return true;
   state.SkipWithError(("no photo " + label.toStdString() + " in " + PhotoFolder().toStdString())
@@ -131,6 +152,7 @@ void BM_CreateFromPhoto(benchmark::State& state, const char* label) {
   if (!NeedPhoto(state, QString::fromLatin1(label))) return;
   const QString photo = Files().Photos[QString::fromLatin1(label)];
   const QString folder = Files().Folder();
+  TFaultCounter faults(state);
   for (auto _ : state) {
     auto record = TShpora::CreateFromPhoto(photo, folder);
     benchmark::DoNotOptimize(record->Preview->Bits);
@@ -145,6 +167,7 @@ BENCHMARK_CAPTURE(BM_CreateFromPhoto, Kleiber, "Kleiber")->Unit(benchmark::kMill
 void BM_ImportDecode(benchmark::State& state) {
   if (!NeedPhoto(state, QStringLiteral("picosdeeuropa"))) return;
   const QString photo = Files().Photos[QStringLiteral("picosdeeuropa")];
+  TFaultCounter faults(state);
   for (auto _ : state) {
     auto decoded = DecodeJpegAsColor(photo, TShpora::ImportScaleDenominator, true);
     benchmark::DoNotOptimize(decoded->Bits);
@@ -157,6 +180,7 @@ void BM_ImportResize(benchmark::State& state) {
   auto decoded = DecodeJpegAsColor(Files().Photos[QStringLiteral("picosdeeuropa")],
                                    TShpora::ImportScaleDenominator, true);
   const int32_t w = decoded->Width(), h = decoded->AbsHeight, longer = std::max(w, h);
+  TFaultCounter faults(state);
   for (auto _ : state) {
     TFastDIB reduced(int32_t(int64_t(w) * 1500 / longer), 24, int32_t(int64_t(h) * 1500 / longer));
     decoded->QuickResizeInto(reduced);
@@ -170,6 +194,7 @@ void BM_ImportEncode(benchmark::State& state) {
   int rotation = 0;
   auto working = WorkingPicture(Files().Photos[QStringLiteral("picosdeeuropa")], rotation);
   const QString target = Files().Folder() + QStringLiteral("encode.jpg");
+  TFaultCounter faults(state);
   for (auto _ : state) SaveJpegFile(*working, target, kJpegQuality);
   QFile::remove(target);
 }
@@ -180,6 +205,7 @@ void BM_ImportRotate(benchmark::State& state) {
   if (!NeedPhoto(state, QStringLiteral("picosdeeuropa"))) return;
   int rotation = 0;
   auto working = WorkingPicture(Files().Photos[QStringLiteral("picosdeeuropa")], rotation);
+  TFaultCounter faults(state);
   for (auto _ : state) {
     TFastDIB turned(working->AbsHeight, 24, working->Width());
     working->RotateInto(turned, 65536, 90);
@@ -195,6 +221,7 @@ void BM_PhotocopyFilter(benchmark::State& state) {
   record->Brightness = static_cast<int32_t>(state.range(0));
   record->Contrast = 1;
   auto page = Copy(UprightPage());
+  TFaultCounter faults(state);
   for (auto _ : state) {
     state.PauseTiming();
     UprightPage().ConvertInto(*page);
@@ -206,6 +233,7 @@ BENCHMARK(BM_PhotocopyFilter)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
 
 void BM_Preview(benchmark::State& state) {
   if (!NeedPhoto(state, QStringLiteral("picosdeeuropa"))) return;
+  TFaultCounter faults(state);
   for (auto _ : state) {
     TFastDIB preview(kFrameWidth, 24, kFrameHeight);
     UprightPage().ResampleInto(preview, FilterBlackman);
@@ -223,6 +251,7 @@ void BM_Process(benchmark::State& state) {
   record->ImageType = static_cast<int32_t>(state.range(0));
   record->Brightness = static_cast<int32_t>(state.range(1));
   record->Contrast = 1;
+  TFaultCounter faults(state);
   for (auto _ : state) {
     state.PauseTiming();
     auto picture = Copy(UprightPage());
@@ -249,6 +278,7 @@ TShpora& ImportedRecord() {
 void BM_ReloadPreview(benchmark::State& state) {
   if (!NeedPhoto(state, QStringLiteral("picosdeeuropa"))) return;
   TShpora& record = ImportedRecord();
+  TFaultCounter faults(state);
   for (auto _ : state) {
     record.DropImages();
     record.Reload(false);
@@ -261,6 +291,7 @@ BENCHMARK(BM_ReloadPreview)->Unit(benchmark::kMillisecond);
 void BM_ReloadFull(benchmark::State& state) {
   if (!NeedPhoto(state, QStringLiteral("picosdeeuropa"))) return;
   TShpora& record = ImportedRecord();
+  TFaultCounter faults(state);
   for (auto _ : state) {
     record.DropImages();
     record.Reload(true);
@@ -275,6 +306,7 @@ BENCHMARK(BM_ReloadFull)->Unit(benchmark::kMillisecond);
 void BM_ImportIO(benchmark::State& state, const char* label) {
   if (!NeedPhoto(state, QString::fromLatin1(label))) return;
   const QString photo = Files().Photos[QString::fromLatin1(label)];
+  TFaultCounter faults(state);
   for (auto _ : state) {
     auto decoded = DecodeJpegAsColor(photo, TShpora::ImportScaleDenominator, true);
     const int32_t w = decoded->Width(), h = decoded->AbsHeight, longer = std::max(w, h);
@@ -298,6 +330,7 @@ void BM_DrawCellForPrint(benchmark::State& state) {
   QImage sheet(2520, 3564, QImage::Format_RGB32);
   sheet.fill(Qt::white);
   QPainter painter(&sheet);
+  TFaultCounter faults(state);
   for (auto _ : state) record.DrawCell(painter, 120, 96, 609, 792, true, true);
   painter.end();
   record.DropFullImage();

@@ -9,10 +9,13 @@
 
 #include <sys/resource.h>
 
+#include <fstream>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPrinter>
@@ -78,6 +81,27 @@ double PeakResidentMiB() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+long MinorFaults() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_minflt;
+}
+
+// A value of /proc/self/status in MiB ("VmRSS", "VmHWM").
+double StatusMiB(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
+  return 0;
+}
+
+// Starts the peak resident size (VmHWM) afresh from the current size.
+void ResetPeakResident() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+}
+
 void BM_DrawSheetPreview(benchmark::State& state) {
   const TBenchDocument& document = TBenchDocument::Get();
   if (document.Empty()) return state.SkipWithError("no photos in the photo folder");
@@ -97,10 +121,13 @@ void BM_DrawSheetPrint(benchmark::State& state) {
   const std::vector<TShpora*> photos = document.Photos(25);
   const TSheetTexts texts = MarginTexts();
   QImage bitmap;
+  DrawSheet(bitmap, 12, 0, FiveByFive(), photos, texts, nullptr);  // the bitmap, once
+  const long faults = MinorFaults();
   for (auto _ : state) {
     DrawSheet(bitmap, 12, 0, FiveByFive(), photos, texts, nullptr);
     benchmark::DoNotOptimize(bitmap.constBits());
   }
+  state.counters["faults"] = double(MinorFaults() - faults) / double(state.iterations());
   state.counters["peak_MiB"] = PeakResidentMiB();
 }
 BENCHMARK(BM_DrawSheetPrint)->Unit(benchmark::kMillisecond);
@@ -127,6 +154,52 @@ void BM_PrintToPdf(benchmark::State& state) {
   state.counters["peak_MiB"] = PeakResidentMiB();
 }
 BENCHMARK(BM_PrintToPdf)->Unit(benchmark::kMillisecond);
+
+// Memory while printing a document of n photos (5 x 5, every sheet, to PDF): the document is
+// opened as a reader would (working JPEGs copied, Reload(false) for each, so each holds its
+// Preview), then the peak resident size is started afresh and the print runs. print_MiB is the
+// peak above the size before printing: it must not grow with the number of photos.
+void BM_PrintMemory(benchmark::State& state) {
+  const TBenchDocument& document = TBenchDocument::Get();
+  if (document.Empty()) return state.SkipWithError("no photos in the photo folder");
+  const int count = static_cast<int>(state.range(0));
+  QTemporaryDir work;
+  std::vector<std::unique_ptr<TShpora>> records;
+  for (int k = 0; k < count; ++k) {
+    const TShpora* source = document.Photos(count)[static_cast<size_t>(k)];
+    const QString path = work.filePath(QString::number(k) + ".jpg");
+    QFile::copy(source->WorkFile, path);
+    auto record = TShpora::CreateForWorkFile(path);
+    static_cast<TShporaData&>(*record) = *source;
+    record->Reload(false);
+    records.push_back(std::move(record));
+  }
+  std::vector<TShpora*> photos;
+  for (auto& r : records) photos.push_back(r.get());
+  const TSheetTexts texts = MarginTexts();
+  const TSheetLayout layout = FiveByFive();
+  const int sheets = SheetCount(count, layout);
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(work.filePath("memory.pdf"));
+  const double before = StatusMiB("VmRSS");
+  ResetPeakResident();
+  const long faults = MinorFaults();
+  for (auto _ : state)
+    PrintSheets(printer, TPrintSource{photos, layout, texts}, TPrintRange{1, sheets}, 1,
+                "Tavrolin benchmark");
+  const double peak = StatusMiB("VmHWM");
+  state.counters["photos"] = count;
+  state.counters["document_MiB"] = before;
+  state.counters["peak_MiB"] = peak;
+  state.counters["print_MiB"] = peak - before;
+  state.counters["faults_per_sheet"] =
+      double(MinorFaults() - faults) / double(state.iterations() * sheets);
+  state.counters["s_per_sheet"] =
+      benchmark::Counter(sheets, benchmark::Counter::kIsIterationInvariantRate |
+                                     benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_PrintMemory)->Arg(25)->Arg(100)->Arg(400)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
