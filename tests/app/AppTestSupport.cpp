@@ -23,6 +23,10 @@ TPrivateEnvironment::TPrivateEnvironment() {
   Set("XDG_DATA_HOME", DataHome());
   Set("XDG_CONFIG_HOME", ConfigHome());
   Set("XDG_DATA_DIRS", SystemData());
+  // The window fetches its settings and pings at start; in tests they go to a closed local
+  // port and fail at once, never to a name that needs a resolver. Tests of the online parts
+  // point it at their own server.
+  Set("TAVROLIN_SITE", QStringLiteral("127.0.0.1:9"));
 }
 
 TPrivateEnvironment::~TPrivateEnvironment() {
