@@ -11,14 +11,14 @@
 #include <QSaveFile>
 #include <QtEndian>
 
-namespace {
-
-const char* const kReadBeyondEnd = "Read beyond end of file";
-
 std::runtime_error NamedError(const QString& path, const QString& what) {
   return std::runtime_error(
       QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), what).toStdString());
 }
+
+namespace {
+
+const char* const kReadBeyondEnd = "Read beyond end of file";
 
 // A file system that fills up takes part of a block first and fails only on the next write, so
 // the rest is written until the device takes nothing more and tells why.
@@ -229,4 +229,24 @@ void TDocumentReader::CopyJpeg(QIODevice& target, const QString& targetName) {
     WriteAll(target, Buffer.constData(), chunk, targetName);
     left -= chunk;
   }
+}
+
+std::unique_ptr<TShpora> ReadDocumentPhoto(TDocumentReader& reader, const QString& workFolder,
+                                           QString& title) {
+  const QString workFile = TShpora::FindFreeFileName(workFolder, QStringLiteral(".jpg"));
+  if (workFile.isEmpty()) throw std::runtime_error("The working folder has no free file name left");
+  std::unique_ptr<TShpora> photo = TShpora::CreateForWorkFile(workFile);
+  // The working file is created at once and exclusively: the name stays taken while the record
+  // is read, and no other row's file can ever be reused.
+  QFile work(workFile);
+  if (!work.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    photo->WorkFile.clear();  // not ours: the record must not delete it
+    throw NamedError(workFile, OpenErrorText(QFileInfo(workFile).absolutePath(), work));
+  }
+  reader.ReadParameters(*photo);
+  title = reader.ReadTitle();
+  reader.CopyJpeg(work, workFile);
+  if (!work.flush()) throw WriteFailure(workFile, work);
+  work.close();
+  return photo;
 }

@@ -10,6 +10,7 @@
 // Nothing here knows about windows: the writer and the reader work on any QIODevice, so tests
 // feed them buffers and devices that fail.
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -96,3 +97,13 @@ std::runtime_error WriteFailure(const QString& path, const QIODevice& device);
 // A readable message for a file that could not be opened: "File not found", "File access
 // denied", or the platform's text.
 QString OpenErrorText(const QString& path, const QIODevice& device);
+
+// "file name: what", the form of every file error of the document code.
+std::runtime_error NamedError(const QString& path, const QString& what);
+
+// Reads the next photo of a document into a new record whose working JPEG is created, exclusively,
+// under a free name in `workFolder`; `title` receives the row's title. The record is not processed
+// yet (the caller reloads it once it owns the row). Throws on a short or damaged file or a write
+// failure; a record that was made deletes its partial working file.
+std::unique_ptr<TShpora> ReadDocumentPhoto(TDocumentReader& reader, const QString& workFolder,
+                                           QString& title);

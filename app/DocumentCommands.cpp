@@ -24,11 +24,6 @@ namespace {
 
 const char* const kDocumentFilter = "*.TavDoc|*.TavDoc|*.*|*.*";
 
-std::runtime_error NamedError(const QString& path, const QString& what) {
-  return std::runtime_error(
-      QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), what).toStdString());
-}
-
 }  // namespace
 
 void TFormMain::sSpeedButtonOpenClick() {
@@ -152,23 +147,8 @@ void TFormMain::ReadDocumentPhotos(TDocumentReader& reader, const QString& docum
 }
 
 void TFormMain::ReadDocumentPhoto(TDocumentReader& reader, const QString& documentName) {
-  const QString workFile = TShpora::FindFreeFileName(WorkFolder, QStringLiteral(".jpg"));
-  if (workFile.isEmpty()) {
-    throw std::runtime_error("The working folder has no free file name left");
-  }
-  std::unique_ptr<TShpora> photo = TShpora::CreateForWorkFile(workFile);
-  // The working file is created at once and exclusively: the name stays taken while the record
-  // is read, and no other row's file can ever be reused.
-  QFile work(workFile);
-  if (!work.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-    photo->WorkFile.clear();  // not ours: the record must not delete it
-    throw NamedError(workFile, OpenErrorText(QFileInfo(workFile).absolutePath(), work));
-  }
-  reader.ReadParameters(*photo);
-  const QString title = reader.ReadTitle();
-  reader.CopyJpeg(work, workFile);
-  if (!work.flush()) throw WriteFailure(workFile, work);
-  work.close();
+  QString title;
+  std::unique_ptr<TShpora> photo = ::ReadDocumentPhoto(reader, WorkFolder, title);
   TShpora* added = photo.get();
   InsertRow(PhotoCount(), title, documentName, std::move(photo));
   try {

@@ -12,11 +12,6 @@
 
 namespace {
 
-std::runtime_error NamedError(const QString& path, const QString& what) {
-  return std::runtime_error(
-      QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), what).toStdString());
-}
-
 QString FolderOf(const QFileInfo& info) {
   QString folder = info.absolutePath();
   if (!folder.endsWith(u'/')) folder += u'/';
@@ -73,21 +68,8 @@ void TCliDocument::Open(const QString& path, IWaitProtocol& wait) {
 }
 
 void TCliDocument::ReadPhoto(TDocumentReader& reader, const QString& documentName) {
-  const QString workFile = TShpora::FindFreeFileName(WorkFolder, QStringLiteral(".jpg"));
-  if (workFile.isEmpty()) throw std::runtime_error("The working folder has no free file name left");
-  std::unique_ptr<TShpora> photo = TShpora::CreateForWorkFile(workFile);
-  // Created at once and exclusively, as the window does: the name stays taken while the record
-  // is read, and no file that is not ours is ever overwritten.
-  QFile work(workFile);
-  if (!work.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-    photo->WorkFile.clear();  // not ours: the record must not delete it
-    throw NamedError(workFile, OpenErrorText(QFileInfo(workFile).absolutePath(), work));
-  }
-  reader.ReadParameters(*photo);
-  const QString title = reader.ReadTitle();
-  reader.CopyJpeg(work, workFile);
-  if (!work.flush()) throw WriteFailure(workFile, work);
-  work.close();
+  QString title;
+  std::unique_ptr<TShpora> photo = ReadDocumentPhoto(reader, WorkFolder, title);
   Rows.push_back({title, documentName, std::move(photo)});
 }
 
