@@ -333,6 +333,13 @@ void WriteFileSafely(const QString& path, const QByteArray& data) {
     file.cancelWriting();
     throw FileError(path, why);
   }
+  // Small writes stay in Qt's buffer until the commit, and a commit whose last flush failed
+  // (a full disk) would still put the short file in place: flush and check first.
+  if (!file.flush()) {
+    const QString why = file.errorString();
+    file.cancelWriting();
+    throw FileError(path, why);
+  }
   if (!file.commit()) throw FileError(path, file.errorString());
 }
 
