@@ -48,6 +48,9 @@ void JpegErrorExit(j_common_ptr cinfo) {
 // broken photo. Other warnings (extraneous bytes and the like) are harmless in camera files.
 void JpegEmitMessage(j_common_ptr cinfo, int level) {
   if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) JpegErrorExit(cinfo);
+  // The same when the picture's data stops at a marker (a cut file closed with an end marker,
+  // or a forged header far larger than its data): the rest would be gray padding.
+  if (level < 0 && cinfo->err->msg_code == JWRN_HIT_MARKER) JpegErrorExit(cinfo);
 }
 
 void InstallErrorManager(jpeg_decompress_struct& cinfo, JpegErrorManager& err) {
