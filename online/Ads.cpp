@@ -35,6 +35,8 @@ class TCacheReceiver : public IHttpReceiver {
   }
   bool KeepGoing() override { return !Stop.load(std::memory_order_relaxed); }
   bool Commit() {
+    // The last blocks may still be in Qt's buffer: a failed flush must not commit a short file.
+    if (!Out.flush()) throw WriteError(Out.fileName(), Out.errorString());
     if (!Out.commit()) throw WriteError(Out.fileName(), Out.errorString());
     return true;
   }

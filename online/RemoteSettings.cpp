@@ -50,6 +50,13 @@ void WriteInfoCache(const QString& file, const QString& text) {
     out.cancelWriting();
     throw fail(why);
   }
+  // A commit whose last flush failed (a full disk) would still replace the last good copy with
+  // a short one: flush and check first.
+  if (!out.flush()) {
+    const QString why = out.errorString();
+    out.cancelWriting();
+    throw fail(why);
+  }
   if (!out.commit()) throw fail(out.errorString());
 }
 

@@ -107,6 +107,8 @@ class TInstallerReceiver : public IHttpReceiver {
   // True when the whole body is in place under the target's name.
   bool Commit() {
     if (!Out) return false;
+    // The last blocks may still be in Qt's buffer: a failed flush must not commit a short file.
+    if (!Out->flush()) throw WriteError(File, Out->errorString());
     if (!Out->commit()) throw WriteError(File, Out->errorString());
     return true;
   }
