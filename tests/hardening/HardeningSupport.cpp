@@ -1,0 +1,125 @@
+#include "HardeningSupport.h"
+
+#include <sys/mount.h>
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "AppTestSupport.h"
+#include "FormMain.h"
+
+namespace hardening {
+
+bool PrivateMounts = false;
+
+namespace {
+
+const char* const kFiller = ".filler";
+
+}  // namespace
+
+TSmallDisk::TSmallDisk(const QString& folder, int64_t bytes) : Folder(folder) {
+  QDir().mkpath(folder);
+  if (PrivateMounts) {
+    const QByteArray options = "size=" + QByteArray::number(qint64(bytes));
+    if (mount("tavrolin-hardening", QFile::encodeName(folder).constData(), "tmpfs", 0,
+              options.constData()) == 0) {
+      Mounted = true;
+      return;
+    }
+    Reason = QStringLiteral("tmpfs: ") + QString::fromLocal8Bit(std::strerror(errno));
+  } else {
+    Reason = QStringLiteral("no private mount namespace");
+  }
+  rlimit limit{};
+  LimitWorks = getrlimit(RLIMIT_FSIZE, &limit) == 0;
+  if (!LimitWorks) Reason += QStringLiteral("; no file-size limit either");
+}
+
+TSmallDisk::~TSmallDisk() {
+  Release();
+  if (Mounted) umount2(QFile::encodeName(Folder).constData(), MNT_DETACH);
+}
+
+void TSmallDisk::FillUp() {
+  if (Mounted) {
+    QFile filler(Folder + u'/' + QLatin1String(kFiller));
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Append)) return;
+    const QByteArray block(4096, 'x');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    // The last partial block, byte by byte.
+    while (filler.write("x", 1) == 1 && filler.flush()) {
+    }
+    return;
+  }
+  if (LimitWorks) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = 0;
+    Limited = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  }
+}
+
+void TSmallDisk::Release() {
+  if (Mounted) QFile::remove(Folder + u'/' + QLatin1String(kFiller));
+  if (Limited) {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    Limited = false;
+  }
+}
+
+QStringList FilesIn(const QString& folder) {
+  QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                                 QDir::NoDotAndDotDot,
+                                             QDir::Name);
+  names.removeAll(QLatin1String(kFiller));
+  return names;
+}
+
+int64_t PeakResidentMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+}
+
+QString FuzzCorpus(const QString& target) {
+  return QStringLiteral(TAVROLIN_SOURCE_DIR "/fuzz/corpus/") + target;
+}
+
+int RunInstance(const QString& document) {
+  apptest::TScriptedPrompts prompts;
+  apptest::TScriptedWait wait;
+  // The save prompt when closing: "No", the list is discarded.
+  prompts.Answers.push_back(IUserPrompts::Answer::No);
+  auto form = std::make_unique<TFormMain>(prompts);
+  form->SetWaitDialog(wait);
+  form->RunHandler([&] { form->OpenDocument(document); });
+  std::cout << "ready " << form->WorkFolder.toStdString() << '\n';
+  for (int i = 0; i < form->PhotoCount(); ++i)
+    std::cout << "file " << form->Photo(i)->WorkFile.toStdString() << '\n';
+  for (const QString& error : prompts.Errors()) std::cout << "error " << error.toStdString() << '\n';
+  std::cout << "end" << std::endl;
+  std::string line;
+  while (std::getline(std::cin, line) && line != "close") {
+  }
+  const bool closed = form->FormClose();
+  form.reset();
+  std::cout << (closed ? "closed" : "kept open") << std::endl;
+  return closed ? 0 : 1;
+}
+
+}  // namespace hardening
