@@ -549,7 +549,8 @@ TAVROLIN_AVX2 void HorizontalRunAvx2(const uint8_t* src, int32_t sourceWidth, ui
     const uint8_t* first = src + ptrdiff_t(c.First) * Bpp;
     const ptrdiff_t room = rowBytes - ptrdiff_t(c.First) * Bpp;
     __m256i acc = _mm256_setzero_si256(), accHigh = _mm256_setzero_si256();
-    for (int32_t t = 0; t < c.Count; t += 4, pairs += 2, high += 2) {
+    // Without split weights there is no high table (`high` is null) and it must not move.
+    for (int32_t t = 0; t < c.Count; t += 4, pairs += 2, high += Split ? 2 : 0) {
       const ptrdiff_t at = ptrdiff_t(t) * Bpp;
       __m128i raw;
       if (!Checked || at + 16 <= room) {
