@@ -1,6 +1,8 @@
 #include "Codecs.h"
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -242,8 +244,14 @@ QByteArray EncodeJpeg(const TFastDIB& image, int quality) {
   cinfo.err = jpeg_std_error(&err.pub);
   err.pub.error_exit = JpegErrorExit;
   jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
+  // A buffer of about the size a photo at quality 90 takes, so that the encoder seldom has to
+  // grow it (each time by a new block and a copy); it may still do so, and then the first block
+  // is ours to free as well.
+  unsigned long size = std::max<unsigned long>(
+      65536, static_cast<unsigned long>(int64_t(image.Width()) * image.AbsHeight / 2));
+  unsigned char* const first = static_cast<unsigned char*>(std::malloc(size));
+  if (!first) throw std::bad_alloc();
+  unsigned char* buffer = first;
   jpeg_compress_struct* c = &cinfo;
   uint8_t* const* rows = image.Scanlines.data();
   const int32_t w = image.Width(), h = image.AbsHeight;
@@ -270,7 +278,8 @@ QByteArray EncodeJpeg(const TFastDIB& image, int quality) {
   jpeg_destroy_compress(&cinfo);
   QByteArray out;
   if (ok) out = QByteArray(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
-  std::free(buffer);
+  if (buffer != first) std::free(buffer);
+  std::free(first);
   if (!ok) throw std::runtime_error(std::string("JPEG encoder: ") + err.message);
   return out;
 }

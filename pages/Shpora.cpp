@@ -2,8 +2,10 @@
 #include "Shpora.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -27,6 +29,38 @@ void ReducedSize(int32_t w, int32_t h, int32_t& outW, int32_t& outH) {
   }
   outW = std::max<int32_t>(1, static_cast<int32_t>(int64_t(w) * kWorkLongSide / longer));
   outH = std::max<int32_t>(1, static_cast<int32_t>(int64_t(h) * kWorkLongSide / longer));
+}
+
+// Writes the working copy through a temporary name beside it and one rename over the target, so
+// that no partial file ever stands under the working name, but without the flush to the disk
+// that QSaveFile gives a user's file: a working copy lives only as long as this run, the
+// document is what survives a crash, and the flush costs more than the whole encoding on a
+// slow disk. Throws std::runtime_error (name: reason).
+void WriteWorkingCopy(const QString& path, const QByteArray& data) {
+  const QString name = QFileInfo(path).fileName();
+  auto fail = [&](const QString& why) {
+    return std::runtime_error(QStringLiteral("%1: %2").arg(name, why).toStdString());
+  };
+  static int serial = 0;
+  QFile temp;
+  for (int attempt = 0; attempt < 100 && !temp.isOpen(); ++attempt) {
+    temp.setFileName(QStringLiteral("%1.%2-%3.part")
+                         .arg(path)
+                         .arg(QCoreApplication::applicationPid())
+                         .arg(++serial));
+    // A new file only: never through a name that something else holds.
+    if (!temp.open(QIODevice::WriteOnly | QIODevice::NewOnly) && !temp.exists())
+      throw fail(temp.errorString());
+  }
+  if (!temp.isOpen()) throw fail(QStringLiteral("no temporary name is free"));
+  const bool written = temp.write(data) == data.size() && temp.flush();
+  const QString why = temp.errorString();
+  temp.close();
+  if (!written || std::rename(QFile::encodeName(temp.fileName()).constData(),
+                              QFile::encodeName(path).constData()) != 0) {
+    QFile::remove(temp.fileName());
+    throw fail(written ? QStringLiteral("it cannot be renamed into place") : why);
+  }
 }
 
 }  // namespace
@@ -82,7 +116,7 @@ std::unique_ptr<TShpora> TShpora::CreateFromPhoto(const QString& photoPath, cons
   // record takes the name only once the file is there, and so never deletes a file it did not
   // write.
   try {
-    SaveJpegFile(*reduced, workName, kJpegQuality);
+    WriteWorkingCopy(workName, EncodeJpeg(*reduced, kJpegQuality));
   } catch (const std::runtime_error& e) {
     throw std::runtime_error(
         QStringLiteral("Cannot add \"%1\": its working copy cannot be written (%2)")
