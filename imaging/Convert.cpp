@@ -87,7 +87,8 @@ bool WeightIsProduct(const uint8_t* weight, uint32_t step) {
 // 24-bit rows, sixteen pixels at a time: the 48 bytes are sorted into their blue, green and red
 // bytes, each weighted, and the three weights added. The rest of a row goes pixel by pixel.
 __attribute__((target("avx2"))) void GrayFromBgr24Avx2(const TFastDIB& source, TFastDIB& target,
-                                                       const uint8_t* weight, uint32_t step) {
+                                                       const uint8_t* weight, uint32_t step,
+                                                       int32_t begin, int32_t end) {
   const __m128i b0 = _mm_setr_epi8(0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
   const __m128i b1 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14, -1, -1, -1, -1, -1);
   const __m128i b2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 4, 7, 10, 13);
@@ -99,7 +100,7 @@ __attribute__((target("avx2"))) void GrayFromBgr24Avx2(const TFastDIB& source, T
   const __m128i r2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15);
   const __m256i factor = _mm256_set1_epi16(static_cast<int16_t>(step));
   const int32_t width = source.Width();
-  for (int32_t y = 0; y < source.AbsHeight; ++y) {
+  for (int32_t y = begin; y < end; ++y) {
     const uint8_t* s = source.Scanlines[y];
     uint8_t* t = target.Scanlines[y];
     int32_t x = 0;
@@ -128,9 +129,10 @@ __attribute__((target("avx2"))) void GrayFromBgr24Avx2(const TFastDIB& source, T
 #endif  // __x86_64__
 
 template <int BytesPerPixel>
-void GrayFromBgr(const TFastDIB& source, TFastDIB& target, const uint8_t* weight) {
+void GrayFromBgr(const TFastDIB& source, TFastDIB& target, const uint8_t* weight, int32_t begin,
+                 int32_t end) {
   const int32_t width = source.Width();
-  for (int32_t y = 0; y < source.AbsHeight; ++y) {
+  for (int32_t y = begin; y < end; ++y) {
     const uint8_t* s = source.Scanlines[y];
     uint8_t* t = target.Scanlines[y];
     for (int32_t x = 0; x < width; ++x, s += BytesPerPixel)
@@ -292,21 +294,25 @@ void TFastDIB::ConvertToGray(TFastDIB& target) const {
   // One third per channel, truncated per channel: the weights of a white pixel add up to 255.
   uint8_t weight[256];
   MakeRampTable(weight, 0, 0, 85, 255);
+  // Every gray row comes from its own source row: the rows may split.
   switch (BitCount()) {
-    case 24:
+    case 24: {
 #if defined(__x86_64__)
-      {
-        const uint32_t step = ((85 - 0 + 1) * 65536) / (255 - 0);  // MakeRampTable's step
-        if (VectorLoopsEnabled() && WeightIsProduct(weight, step)) {
-          GrayFromBgr24Avx2(*this, target, weight, step);
-          break;
-        }
+      const uint32_t step = ((85 - 0 + 1) * 65536) / (255 - 0);  // MakeRampTable's step
+      if (VectorLoopsEnabled() && WeightIsProduct(weight, step)) {
+        ForEachRowRange(AbsHeight, int64_t(Width()) * 3, [&](int32_t begin, int32_t end) {
+          GrayFromBgr24Avx2(*this, target, weight, step, begin, end);
+        });
+        break;
       }
 #endif
-      GrayFromBgr<3>(*this, target, weight);
+      ForEachRowRange(AbsHeight, int64_t(Width()) * 3, [&](int32_t begin, int32_t end) {
+        GrayFromBgr<3>(*this, target, weight, begin, end);
+      });
       break;
+    }
     case 32:
-      GrayFromBgr<4>(*this, target, weight);
+      GrayFromBgr<4>(*this, target, weight, 0, AbsHeight);
       break;
     case 8:
       GrayFromIndex(*this, target, weight);

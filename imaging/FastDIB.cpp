@@ -1,9 +1,13 @@
 #include "FastDIB.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <thread>
 
 namespace {
 
@@ -21,7 +25,104 @@ std::atomic<bool>& VectorLoopsFlag() {
   return enabled;
 }
 
+// The one helper thread of the row passes. It waits for a job, runs it and reports back; a
+// caller that finds it busy (another thread's pass) runs its rows alone. It is never destroyed:
+// passes may run until the very end of the process, and the thread ends with it.
+class THelperThread {
+ public:
+  static THelperThread& Get() {
+    static THelperThread* helper = new THelperThread();
+    return *helper;
+  }
+
+  // Runs `job` on the helper while the caller runs `own`; false (and nothing run) when the
+  // helper is busy.
+  bool RunBeside(const std::function<void()>& job, const std::function<void()>& own) {
+    bool idle = false;
+    if (!Busy.compare_exchange_strong(idle, true, std::memory_order_acquire)) return false;
+    {
+      std::lock_guard<std::mutex> lock(Mutex);
+      Job = &job;
+      Error = nullptr;
+    }
+    Wake.notify_one();
+    std::exception_ptr ownError;
+    try {
+      own();
+    } catch (...) {
+      ownError = std::current_exception();
+    }
+    std::exception_ptr helperError;
+    {
+      std::unique_lock<std::mutex> lock(Mutex);
+      Finished.wait(lock, [this] { return Job == nullptr; });
+      helperError = Error;
+    }
+    Busy.store(false, std::memory_order_release);
+    if (ownError) std::rethrow_exception(ownError);
+    if (helperError) std::rethrow_exception(helperError);
+    return true;
+  }
+
+ private:
+  THelperThread() { std::thread([this] { Loop(); }).detach(); }
+
+  void Loop() {
+    std::unique_lock<std::mutex> lock(Mutex);
+    for (;;) {
+      Wake.wait(lock, [this] { return Job != nullptr; });
+      const std::function<void()>* job = Job;
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        (*job)();
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      Error = error;
+      Job = nullptr;
+      Finished.notify_one();
+    }
+  }
+
+  // Set by the caller whose job the helper runs; a nested or concurrent pass finds it set and
+  // runs alone.
+  std::atomic<bool> Busy{false};
+  std::mutex Mutex;
+  std::condition_variable Wake, Finished;
+  const std::function<void()>* Job = nullptr;
+  std::exception_ptr Error;
+};
+
+std::atomic<int32_t>& PixelThreadsSetting() {
+  static std::atomic<int32_t> threads{std::thread::hardware_concurrency() >= 2 ? 2 : 1};
+  return threads;
+}
+
+// Below this many bytes a pass is over before a helper could take half of it.
+constexpr int64_t kSmallestSplit = int64_t(256) << 10;
+
 }  // namespace
+
+int32_t PixelThreads() { return PixelThreadsSetting().load(std::memory_order_relaxed); }
+
+void SetPixelThreads(int32_t threads) {
+  PixelThreadsSetting().store(threads >= 2 ? 2 : 1, std::memory_order_relaxed);
+}
+
+void ForEachRowRange(int32_t count, int64_t bytesPerRow,
+                     const std::function<void(int32_t, int32_t)>& work) {
+  if (count <= 0) return;
+  if (PixelThreads() < 2 || count < 2 || int64_t(count) * bytesPerRow < kSmallestSplit) {
+    work(0, count);
+    return;
+  }
+  const int32_t half = count / 2;
+  const std::function<void()> upper = [&] { work(half, count); };
+  const std::function<void()> lower = [&] { work(0, half); };
+  if (!THelperThread::Get().RunBeside(upper, lower)) work(0, count);
+}
 
 bool VectorLoopsEnabled() { return VectorLoopsFlag().load(std::memory_order_relaxed); }
 

@@ -12,6 +12,7 @@
 // none allocates its result for the caller. Operations on an empty image do nothing.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -121,6 +122,19 @@ constexpr int32_t RowBytesUsed(int32_t width, int32_t bitCount) {
 // processor without AVX2 it stays off whatever is asked.
 bool VectorLoopsEnabled();
 void SetVectorLoopsEnabled(bool enabled);
+
+// Pixel passes whose rows do not depend on each other may split their rows between the calling
+// thread and one helper thread; the pixels are the same either way, only the time differs.
+// 1 keeps every pass on the calling thread; the default is 2 where the machine has two
+// processors or more. Process-wide.
+int32_t PixelThreads();
+void SetPixelThreads(int32_t threads);
+// Runs work(begin, end) over the rows 0..count-1: as two halves at once when PixelThreads() is 2,
+// the helper is free and count x bytesPerRow is large enough to pay for the hand-over, otherwise
+// in one call on this thread. Returns when all rows are done; an exception from either half is
+// passed on. `work` must touch only the rows of its range (and what it only reads).
+void ForEachRowRange(int32_t count, int64_t bytesPerRow,
+                     const std::function<void(int32_t begin, int32_t end)>& work);
 
 // Fills entries first..last of a 256-byte table with a 16.16 ramp from `start` towards `end`.
 // Entries outside first..last are untouched; nothing is written when last <= first.

@@ -814,19 +814,23 @@ void TFastDIB::QuickResizeInto(TFastDIB& target) const {
       }
   }
 
-  int64_t y = (ystep >> 1) - 32768;
-  for (int32_t row = 0; row < dh; ++row, y += ystep) {
-    const TQuickAxisPos p = QuickPosition(y, sh);
-    const int32_t fy = p.Fraction;
-    const uint8_t* r0 = Scanlines[size_t(p.Index0)];
-    const uint8_t* r1 = Scanlines[size_t(p.Index1)];
-    uint8_t* out = target.Scanlines[size_t(row)];
-    if (vectorPixels > 0)
-      QuickRow24Avx2(r0, r1, out, byteOffsets.data(), byteFractions.data(), vectorPixels * 3,
-                     65536 - fy, fy);
-    rowFn(r0, r1, out + ptrdiff_t(vectorPixels) * channels, cols.data() + vectorPixels,
-          dw - vectorPixels, 65536 - fy, fy);
-  }
+  // Each target row reads two source rows and nothing written before it: the rows may split.
+  const int64_t start = (ystep >> 1) - 32768;
+  ForEachRowRange(dh, int64_t(dw) * channels * 4, [&](int32_t begin, int32_t end) {
+    int64_t y = start + int64_t(begin) * ystep;
+    for (int32_t row = begin; row < end; ++row, y += ystep) {
+      const TQuickAxisPos p = QuickPosition(y, sh);
+      const int32_t fy = p.Fraction;
+      const uint8_t* r0 = Scanlines[size_t(p.Index0)];
+      const uint8_t* r1 = Scanlines[size_t(p.Index1)];
+      uint8_t* out = target.Scanlines[size_t(row)];
+      if (vectorPixels > 0)
+        QuickRow24Avx2(r0, r1, out, byteOffsets.data(), byteFractions.data(), vectorPixels * 3,
+                       65536 - fy, fy);
+      rowFn(r0, r1, out + ptrdiff_t(vectorPixels) * channels, cols.data() + vectorPixels,
+            dw - vectorPixels, 65536 - fy, fy);
+    }
+  });
 }
 
 void TFastDIB::ResampleInto(TFastDIB& target, int filter) const {
@@ -849,32 +853,39 @@ void TFastDIB::ResampleInto(TFastDIB& target, int filter) const {
   TFastDIB inter(dw, interDepth, Height(), TFastDIB::TUncleared{});
   const bool vector = VectorLoopsEnabled();
 
-  std::vector<uint8_t> wideRow(depth == 16 ? size_t(sw) * 3 : 0);
   const size_t checkedFrom = CheckedFrom(horizontal, sw, channels);
-  for (int32_t row = 0; row < AbsHeight; ++row) {
-    const uint8_t* src = Scanlines[size_t(row)];
-    if (depth == 16) {
-      Widen555Row(src, wideRow.data(), sw);
-      src = wideRow.data();
+  // Rows of either pass depend on nothing but the rows they read: each pass may split its rows.
+  ForEachRowRange(AbsHeight, int64_t(dw) * channels * horizontal.Quads * 4,
+                  [&](int32_t begin, int32_t end) {
+    std::vector<uint8_t> wideRow(depth == 16 ? size_t(sw) * 3 : 0);
+    for (int32_t row = begin; row < end; ++row) {
+      const uint8_t* src = Scanlines[size_t(row)];
+      if (depth == 16) {
+        Widen555Row(src, wideRow.data(), sw);
+        src = wideRow.data();
+      }
+      uint8_t* dst = inter.Scanlines[size_t(row)];
+      if (vector && HorizontalRowVector(src, sw, dst, horizontal, checkedFrom, channels)) continue;
+      if (channels == 1)
+        HorizontalRow<1>(src, dst, horizontal);
+      else if (channels == 3)
+        HorizontalRow<3>(src, dst, horizontal);
+      else
+        HorizontalRow<4>(src, dst, horizontal);
     }
-    uint8_t* dst = inter.Scanlines[size_t(row)];
-    if (vector && HorizontalRowVector(src, sw, dst, horizontal, checkedFrom, channels)) continue;
-    if (channels == 1)
-      HorizontalRow<1>(src, dst, horizontal);
-    else if (channels == 3)
-      HorizontalRow<3>(src, dst, horizontal);
-    else
-      HorizontalRow<4>(src, dst, horizontal);
-  }
+  });
 
   const int32_t bytes = dw * channels;
-  std::vector<int32_t> acc(static_cast<size_t>(bytes));
-  std::vector<uint8_t> narrowRow(depth == 16 ? size_t(bytes) : 0);
-  for (int32_t row = 0; row < target.AbsHeight; ++row) {
-    const TContributor& c = vertical.Positions[size_t(row)];
-    uint8_t* dst = depth == 16 ? narrowRow.data() : target.Scanlines[size_t(row)];
-    if (!vector || !VerticalRowVector(inter, vertical, row, bytes, dst))
-      VerticalRow(inter, c, vertical.Weights.data() + c.Offset, acc.data(), bytes, dst);
-    if (depth == 16) Pack555Row(narrowRow.data(), target.Scanlines[size_t(row)], dw);
-  }
+  ForEachRowRange(target.AbsHeight, int64_t(bytes) * vertical.Quads * 4,
+                  [&](int32_t begin, int32_t end) {
+    std::vector<int32_t> acc(static_cast<size_t>(bytes));
+    std::vector<uint8_t> narrowRow(depth == 16 ? size_t(bytes) : 0);
+    for (int32_t row = begin; row < end; ++row) {
+      const TContributor& c = vertical.Positions[size_t(row)];
+      uint8_t* dst = depth == 16 ? narrowRow.data() : target.Scanlines[size_t(row)];
+      if (!vector || !VerticalRowVector(inter, vertical, row, bytes, dst))
+        VerticalRow(inter, c, vertical.Weights.data() + c.Offset, acc.data(), bytes, dst);
+      if (depth == 16) Pack555Row(narrowRow.data(), target.Scanlines[size_t(row)], dw);
+    }
+  });
 }

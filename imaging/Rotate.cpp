@@ -75,9 +75,10 @@ struct TSourceRows {
 };
 
 template <int BytesPerPixel>
-void RotateWholePixelRows(const TSourceRows& source, TFastDIB& target, const TRotateWalk& walk) {
+void RotateWholePixelRows(const TSourceRows& source, TFastDIB& target, const TRotateWalk& walk,
+                          int32_t rowBegin, int32_t rowEnd) {
   const int dir = walk.CosStep / 65536;
-  for (int32_t r = 0; r < target.AbsHeight; ++r) {
+  for (int32_t r = rowBegin; r < rowEnd; ++r) {
     const uint32_t ux = (walk.X0 + static_cast<uint32_t>(r) * walk.RowX) >> 16;
     const uint32_t sy = (walk.Y0 + static_cast<uint32_t>(r) * walk.RowY) >> 16;
     if (sy >= source.Height) continue;
@@ -104,19 +105,19 @@ bool IsWholePixelColumnWalk(const TRotateWalk& walk) {
 }
 
 template <int BytesPerPixel>
-void RotateWholePixelColumns(const TSourceRows& source, TFastDIB& target, const TRotateWalk& walk) {
+void RotateWholePixelColumns(const TSourceRows& source, TFastDIB& target, const TRotateWalk& walk,
+                             int32_t rowBegin, int32_t rowEnd) {
   const int dir = walk.SinStep / 65536;  // source rows per target column
   const uint32_t sinStep = static_cast<uint32_t>(walk.SinStep);
   const uint32_t uy = walk.Y0 >> 16;     // source row of column 0, the same in every target row
   int32_t from = 0, to = target.Width();
   ClipRun(uy, dir, source.Height, from, to);
-  const int32_t th = target.AbsHeight;
   for (int32_t band = from; band < to; band += BandWidth) {
     const int32_t count = std::min(BandWidth, to - band);
     const uint8_t* in[BandWidth];
     for (int32_t k = 0; k < count; ++k)
       in[k] = source.Rows[(uy + static_cast<uint32_t>(dir * (band + k))) & 0xFFFF];
-    for (int32_t r = 0; r < th; ++r) {
+    for (int32_t r = rowBegin; r < rowEnd; ++r) {
       // X moves by -SinStep per row and not along it.
       const uint32_t sx = (walk.X0 - static_cast<uint32_t>(r) * sinStep) >> 16;
       if (sx >= source.Width) continue;
@@ -133,9 +134,9 @@ void RotateWholePixelColumns(const TSourceRows& source, TFastDIB& target, const 
 // the next target row reads them again one pixel further on.
 
 template <int BytesPerPixel>
-void RotateAnyAngle(const TSourceRows& source, TFastDIB& target, const TRotateWalk& walk) {
+void RotateAnyAngle(const TSourceRows& source, TFastDIB& target, const TRotateWalk& walk,
+                    int32_t rowBegin, int32_t rowEnd) {
   const int32_t tw = target.Width();
-  const int32_t th = target.AbsHeight;
   const uint32_t cosStep = static_cast<uint32_t>(walk.CosStep);
   const uint32_t sinStep = static_cast<uint32_t>(walk.SinStep);
   // A walk that runs mostly along the source rows reads them in order anyway.
@@ -146,7 +147,7 @@ void RotateAnyAngle(const TSourceRows& source, TFastDIB& target, const TRotateWa
     const int32_t bandEnd = std::min(band + bandWidth, tw);
     const uint32_t bandX = walk.X0 + static_cast<uint32_t>(band) * cosStep;
     const uint32_t bandY = walk.Y0 + static_cast<uint32_t>(band) * sinStep;
-    for (int32_t r = 0; r < th; ++r) {
+    for (int32_t r = rowBegin; r < rowEnd; ++r) {
       uint32_t X = bandX + static_cast<uint32_t>(r) * walk.RowX;
       uint32_t Y = bandY + static_cast<uint32_t>(r) * walk.RowY;
       uint8_t* out = target.Scanlines[r] + static_cast<ptrdiff_t>(band) * BytesPerPixel;
@@ -168,12 +169,20 @@ void RotatePixels(const TFastDIB& source, TFastDIB& target, const TRotateWalk& w
   const TSourceRows rows{source.Scanlines.data(), static_cast<uint32_t>(source.Width()),
                          static_cast<uint32_t>(source.AbsHeight)};
   constexpr int32_t MaxRun = 32768;  // for ClipRun's single interval
+  // Every target pixel reads the source only: the target rows may split.
+  const int64_t rowBytes = int64_t(target.Width()) * BytesPerPixel;
   if (IsWholePixelRowWalk(walk) && source.Width() <= MaxRun && target.Width() <= MaxRun)
-    RotateWholePixelRows<BytesPerPixel>(rows, target, walk);
+    ForEachRowRange(target.AbsHeight, rowBytes, [&](int32_t begin, int32_t end) {
+      RotateWholePixelRows<BytesPerPixel>(rows, target, walk, begin, end);
+    });
   else if (IsWholePixelColumnWalk(walk) && source.AbsHeight <= MaxRun && target.Width() <= MaxRun)
-    RotateWholePixelColumns<BytesPerPixel>(rows, target, walk);
+    ForEachRowRange(target.AbsHeight, rowBytes, [&](int32_t begin, int32_t end) {
+      RotateWholePixelColumns<BytesPerPixel>(rows, target, walk, begin, end);
+    });
   else
-    RotateAnyAngle<BytesPerPixel>(rows, target, walk);
+    ForEachRowRange(target.AbsHeight, rowBytes, [&](int32_t begin, int32_t end) {
+      RotateAnyAngle<BytesPerPixel>(rows, target, walk, begin, end);
+    });
 }
 
 }  // namespace

@@ -60,14 +60,17 @@ bool GammaTable(uint8_t* table, double gamma) {
 template <int BytesPerPixel>
 void TablesOnBgr(TFastDIB& image, const uint8_t* red, const uint8_t* green, const uint8_t* blue) {
   const int32_t width = image.Width();
-  for (int32_t y = 0; y < image.AbsHeight; ++y) {
-    uint8_t* p = image.Scanlines[y];
-    for (int32_t x = 0; x < width; ++x, p += BytesPerPixel) {
-      p[0] = blue[p[0]];
-      p[1] = green[p[1]];
-      p[2] = red[p[2]];
+  // Every pixel is its own: the rows may split.
+  ForEachRowRange(image.AbsHeight, int64_t(width) * BytesPerPixel, [&](int32_t begin, int32_t end) {
+    for (int32_t y = begin; y < end; ++y) {
+      uint8_t* p = image.Scanlines[y];
+      for (int32_t x = 0; x < width; ++x, p += BytesPerPixel) {
+        p[0] = blue[p[0]];
+        p[1] = green[p[1]];
+        p[2] = red[p[2]];
+      }
     }
-  }
+  });
 }
 
 void TablesOn555(TFastDIB& image, const uint8_t* red, const uint8_t* green, const uint8_t* blue) {

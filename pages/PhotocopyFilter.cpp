@@ -105,16 +105,20 @@ void TileMaxima(const TFastDIB& gray, TFastDIB& background, int blockSize) {
   }
   // One pass over gray: each band of rows is reduced to its column maxima, then to its tiles,
   // and the band's tile row is copied into each of its rows.
-  std::vector<uint8_t> column(static_cast<size_t>(w)), tiles(static_cast<size_t>(w));
-  for (int32_t y0 = 0; y0 < h; y0 += side) {
-    const int32_t y1 = static_cast<int32_t>(std::min<int64_t>(int64_t(y0) + side, h));
-    std::memcpy(column.data(), gray.Scanlines[y0], static_cast<size_t>(w));
-    for (int32_t y = y0 + 1; y < y1; ++y) MaxInto(column.data(), gray.Scanlines[y], w);
-    SpreadTileMaxima(column.data(), tiles.data(), w, side);
-    for (int32_t y = y0; y < y1; ++y)
-      std::memcpy(background.Scanlines[y], tiles.data(), static_cast<size_t>(w));
-    if (y1 == h) break;
-  }
+  // The bands are disjoint, so they may split between two threads.
+  const int32_t bands = static_cast<int32_t>((int64_t(h) + side - 1) / side);
+  ForEachRowRange(bands, int64_t(w) * side, [&](int32_t first, int32_t last) {
+    std::vector<uint8_t> column(static_cast<size_t>(w)), tiles(static_cast<size_t>(w));
+    for (int32_t band = first; band < last; ++band) {
+      const int32_t y0 = static_cast<int32_t>(int64_t(band) * side);
+      const int32_t y1 = static_cast<int32_t>(std::min<int64_t>(int64_t(y0) + side, h));
+      std::memcpy(column.data(), gray.Scanlines[y0], static_cast<size_t>(w));
+      for (int32_t y = y0 + 1; y < y1; ++y) MaxInto(column.data(), gray.Scanlines[y], w);
+      SpreadTileMaxima(column.data(), tiles.data(), w, side);
+      for (int32_t y = y0; y < y1; ++y)
+        std::memcpy(background.Scanlines[y], tiles.data(), static_cast<size_t>(w));
+    }
+  });
 }
 
 void Normalise(const TFastDIB& gray, TFastDIB& background) {
@@ -146,20 +150,23 @@ void NormaliseInto(const TFastDIB& gray, const TFastDIB& background, const uint8
       picture.Width() != w || picture.AbsHeight != h || picture.BitCount() != 24)
     return;
   const uint8_t* table = NormalisationTable();
-  for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* g = gray.Scanlines[y];
-    const uint8_t* b = background.Scanlines[y];
-    uint8_t* out = picture.Scanlines[y];
-    // Four bytes at a time, the fourth being the next pixel's blue, written again right after;
-    // the last pixel of the row gets its three alone.
-    for (int32_t x = 0; x + 1 < w; ++x, out += 3) {
-      const uint32_t c = shade[table[(static_cast<unsigned>(b[x]) << 8) | g[x]]];
-      const uint32_t bytes = c * 0x01010101u;
-      std::memcpy(out, &bytes, 4);
+  // Every pixel is its own: the rows may split.
+  ForEachRowRange(h, int64_t(w) * 3, [&](int32_t begin, int32_t end) {
+    for (int32_t y = begin; y < end; ++y) {
+      const uint8_t* g = gray.Scanlines[y];
+      const uint8_t* b = background.Scanlines[y];
+      uint8_t* out = picture.Scanlines[y];
+      // Four bytes at a time, the fourth being the next pixel's blue, written again right after;
+      // the last pixel of the row gets its three alone.
+      for (int32_t x = 0; x + 1 < w; ++x, out += 3) {
+        const uint32_t c = shade[table[(static_cast<unsigned>(b[x]) << 8) | g[x]]];
+        const uint32_t bytes = c * 0x01010101u;
+        std::memcpy(out, &bytes, 4);
+      }
+      const uint8_t c = shade[table[(static_cast<unsigned>(b[w - 1]) << 8) | g[w - 1]]];
+      out[0] = out[1] = out[2] = c;
     }
-    const uint8_t c = shade[table[(static_cast<unsigned>(b[w - 1]) << 8) | g[w - 1]]];
-    out[0] = out[1] = out[2] = c;
-  }
+  });
 }
 
 void TShpora::PhotocopyFilter(TFastDIB& picture) const {

@@ -3,6 +3,8 @@
 // measured from outside: /usr/bin/time -v bench_app --benchmark_filter=...
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+
 #include <cstdio>
 #include <memory>
 
@@ -12,11 +14,18 @@
 #include <QTemporaryDir>
 
 #include "Document.h"
+#include "FastDIB.h"
 #include "FormMain.h"
 #include "FormWait.h"
 #include "Prompts.h"
 
 namespace {
+
+// TAVROLIN_PIXEL_THREADS=1 keeps every pixel pass on one thread, to compare with the default.
+const bool kPixelThreadsFromEnvironment = [] {
+  if (const char* threads = std::getenv("TAVROLIN_PIXEL_THREADS")) SetPixelThreads(std::atoi(threads));
+  return true;
+}();
 
 // Benchmarks never ask the user anything; an error is printed.
 class TSilentPrompts : public IUserPrompts {

@@ -4,7 +4,8 @@
 //
 //   bench_fingerprint > before.txt   ...change, rebuild...   bench_fingerprint | diff before.txt -
 //
-// With --plain the vector loops are switched off, so the plain loops are compared as well.
+// With --plain the vector loops are switched off, so the plain loops are compared as well;
+// with --one-thread every pixel pass stays on the calling thread.
 // It covers what the tests check on small pictures at the sizes the program meets: the import
 // (working JPEG and preview), processing with both image types over a spread of parameters and
 // every rotation, reloads, printed and previewed sheets, page exports, the resampling kernels,
@@ -186,6 +187,7 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   if (QCoreApplication::arguments().contains(QStringLiteral("--plain"))) SetVectorLoopsEnabled(false);
+  if (QCoreApplication::arguments().contains(QStringLiteral("--one-thread"))) SetPixelThreads(1);
   QTemporaryDir dir;
   const QString work = dir.path() + QStringLiteral("/work/");
   QDir().mkpath(work);

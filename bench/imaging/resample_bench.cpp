@@ -20,6 +20,12 @@
 
 namespace {
 
+// TAVROLIN_PIXEL_THREADS=1 keeps every pixel pass on one thread, to compare with the default.
+const bool kPixelThreadsFromEnvironment = [] {
+  if (const char* threads = std::getenv("TAVROLIN_PIXEL_THREADS")) SetPixelThreads(std::atoi(threads));
+  return true;
+}();
+
 const TFastDIB* SourcePhoto() {
   static const std::unique_ptr<TFastDIB> photo = []() -> std::unique_ptr<TFastDIB> {
     const char* env = std::getenv("TAVROLIN_BENCH_PHOTO");

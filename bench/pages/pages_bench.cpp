@@ -28,6 +28,12 @@
 
 namespace {
 
+// TAVROLIN_PIXEL_THREADS=1 keeps every pixel pass on one thread, to compare with the default.
+const bool kPixelThreadsFromEnvironment = [] {
+  if (const char* threads = std::getenv("TAVROLIN_PIXEL_THREADS")) SetPixelThreads(std::atoi(threads));
+  return true;
+}();
+
 QString PhotoFolder() {
   const QString chosen = qEnvironmentVariable("TAVROLIN_BENCH_PHOTOS");
   return chosen.isEmpty() ? QStringLiteral("/work/shared/photos") : chosen;

@@ -7,6 +7,8 @@
 // there is no display.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+
 #include <sys/resource.h>
 
 #include <fstream>
@@ -21,11 +23,18 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 
+#include "FastDIB.h"
 #include "Printing.h"
 #include "SheetRenderer.h"
 #include "Shpora.h"
 
 namespace {
+
+// TAVROLIN_PIXEL_THREADS=1 keeps every pixel pass on one thread, to compare with the default.
+const bool kPixelThreadsFromEnvironment = [] {
+  if (const char* threads = std::getenv("TAVROLIN_PIXEL_THREADS")) SetPixelThreads(std::atoi(threads));
+  return true;
+}();
 
 QString PhotoFolder() {
   const QString chosen = qEnvironmentVariable("TAVROLIN_BENCH_PHOTOS");
