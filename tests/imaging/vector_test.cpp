@@ -1,0 +1,193 @@
+// The fast forms of the pixel loops against their plain forms: the AVX2 loops and the row passes
+// split between two threads must give every byte the plain loop on one thread gives, at the
+// edges of rows and images, in region views, and for every kernel and depth.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+#include "FastDIB.h"
+
+namespace {
+
+void FillRandom(TFastDIB& image, uint32_t seed) {
+  std::mt19937 random(seed);
+  for (int32_t r = 0; r < image.AbsHeight; ++r)
+    for (int32_t i = 0; i < image.Stride; ++i) image.Scanlines[r][i] = uint8_t(random());
+}
+
+// Every byte of every row, gaps included: a fast loop must not write where the plain one does not.
+std::vector<uint8_t> AllBytes(const TFastDIB& image) {
+  std::vector<uint8_t> out;
+  for (int32_t r = 0; r < image.AbsHeight; ++r)
+    out.insert(out.end(), image.Scanlines[r], image.Scanlines[r] + image.Stride);
+  return out;
+}
+
+// Runs `make` (which builds and returns a result image's bytes) the plain way, on one thread
+// with the plain loops, and the fast way, with the vector loops and two threads, and puts the
+// settings back afterwards.
+class FastForms : public testing::Test {
+ protected:
+  void SetUp() override {
+    SetVectorLoopsEnabled(true);
+    if (!VectorLoopsEnabled()) GTEST_SKIP() << "this processor has no AVX2: only the plain loops run";
+  }
+  void TearDown() override {
+    SetVectorLoopsEnabled(true);
+    SetPixelThreads(2);
+  }
+
+  static std::vector<uint8_t> Plain(const std::function<std::vector<uint8_t>()>& make) {
+    SetVectorLoopsEnabled(false);
+    SetPixelThreads(1);
+    return make();
+  }
+  static std::vector<uint8_t> Fast(const std::function<std::vector<uint8_t>()>& make) {
+    SetVectorLoopsEnabled(true);
+    SetPixelThreads(2);
+    return make();
+  }
+};
+
+struct SizeCase {
+  int depth, sw, sh, dw, dh;
+};
+
+TEST_F(FastForms, ResampleIntoEveryKernelDepthAndSize) {
+  // clang-format off
+  const SizeCase cases[] = {
+      {24, 1125, 1500, 420, 594},  // the preview
+      {24, 910, 1297, 451, 633},   // a printed 5 x 5 cell: weights just inside 16 bits
+      {24, 910, 1297, 573, 792},   // a 4 x 4 cell: weights beyond 16 bits, split
+      {24, 37, 23, 16, 41},  {24, 9, 7, 31, 29},  {24, 3, 2, 11, 1},  {24, 40, 5, 10, 3},
+      {24, 11, 4, 12, 4},    {32, 33, 17, 11, 40}, {32, 5, 3, 9, 2},  {16, 29, 13, 12, 30},
+      {8, 45, 9, 7, 33},     {24, 1, 1, 17, 3},    {24, 640, 480, 1000, 750},
+  };
+  // clang-format on
+  for (const SizeCase& c : cases) {
+    TFastDIB source(c.sw, c.depth, c.sh);
+    FillRandom(source, uint32_t(c.sw * 7 + c.dh));
+    const int filters[] = {FilterNearest, FilterBox,      FilterTriangle, FilterHermite,
+                           FilterBell,    FilterMitchell, FilterGaussian, FilterSpline36,
+                           FilterLanczos3, FilterBlackman};
+    for (int filter : filters) {
+      if (c.sw * c.sh > 500000 && filter != FilterBox && filter != FilterBlackman) continue;
+      auto make = [&] {
+        TFastDIB target(c.dw, c.depth, c.dh);
+        source.ResampleInto(target, filter);
+        return AllBytes(target);
+      };
+      EXPECT_EQ(Plain(make), Fast(make)) << "filter " << filter << ", " << c.depth << " bits "
+                                         << c.sw << "x" << c.sh << " to " << c.dw << "x" << c.dh;
+    }
+  }
+}
+
+TEST_F(FastForms, ResampleIntoFromViewsAtEveryEdgeOfTheirSource) {
+  // Views whose rows end at the right edge of the source, and a view of the source's last rows:
+  // the loops must read only the view's own pixels, and give what a copy of them gives.
+  TFastDIB photo(203, 24, 157);
+  FillRandom(photo, 5);
+  const int rects[][4] = {{150, 0, 53, 157}, {0, 100, 203, 57}, {1, 1, 201, 155}, {190, 150, 13, 7}};
+  for (const auto& r : rects) {
+    TFastDIB view;
+    view.AttachRegion(photo, r[0], r[1], r[2], r[3]);
+    TFastDIB copy(view.Width(), 24, view.AbsHeight);
+    copy.CopyRectFrom(photo, 0, 0, r[0], r[1], r[2], r[3]);
+    for (int filter : {FilterBox, FilterBlackman, FilterCatmullRom}) {
+      auto fromView = [&] {
+        TFastDIB target(47, 24, 61);
+        view.ResampleInto(target, filter);
+        return AllBytes(target);
+      };
+      auto fromCopy = [&] {
+        TFastDIB target(47, 24, 61);
+        copy.ResampleInto(target, filter);
+        return AllBytes(target);
+      };
+      EXPECT_EQ(Fast(fromView), Plain(fromCopy)) << r[0] << "," << r[1] << " filter " << filter;
+    }
+  }
+}
+
+TEST_F(FastForms, QuickResizeIntoAtTheImportsSizesAndTheEdges) {
+  const SizeCase cases[] = {{24, 1632, 1224, 1500, 1125}, {24, 1507, 848, 1500, 844},
+                            {24, 2000, 1500, 1500, 1125}, {24, 17, 9, 16, 8},
+                            {24, 9, 9, 8, 3},             {24, 3, 5, 30, 7},
+                            {24, 100, 1, 9, 1},           {8, 300, 200, 211, 150}};
+  for (const SizeCase& c : cases) {
+    TFastDIB source(c.sw, c.depth, c.sh);
+    FillRandom(source, uint32_t(c.sw + c.dw));
+    auto make = [&] {
+      TFastDIB target(c.dw, c.depth, c.dh);
+      source.QuickResizeInto(target);
+      return AllBytes(target);
+    };
+    EXPECT_EQ(Plain(make), Fast(make)) << c.sw << "x" << c.sh << " to " << c.dw << "x" << c.dh;
+  }
+}
+
+TEST_F(FastForms, ConvertToGrayRotateIntoAndTheToneTables) {
+  for (int w : {1, 15, 16, 17, 33, 1125}) {
+    TFastDIB colour(w, 24, w == 1125 ? 1500 : 5);
+    FillRandom(colour, uint32_t(w));
+    auto gray = [&] {
+      TFastDIB target;
+      colour.ConvertToGray(target);
+      return AllBytes(target);
+    };
+    EXPECT_EQ(Plain(gray), Fast(gray)) << "gray, width " << w;
+    for (double angle : {90.0, -90.0, 180.0, 33.0}) {
+      const bool quarter = angle == 90.0 || angle == -90.0;
+      auto turned = [&] {
+        TFastDIB target(quarter ? colour.AbsHeight : w, 24, quarter ? w : colour.AbsHeight);
+        colour.RotateInto(target, 65536, angle);
+        return AllBytes(target);
+      };
+      EXPECT_EQ(Plain(turned), Fast(turned)) << "rotation " << angle << ", width " << w;
+    }
+    auto toned = [&] {
+      TFastDIB target(w, 24, colour.AbsHeight);
+      colour.ConvertInto(target);
+      target.ApplyBrightness(30, -40, 0);
+      target.ApplyContrast(-20, 50, 130);
+      return AllBytes(target);
+    };
+    EXPECT_EQ(Plain(toned), Fast(toned)) << "tone tables, width " << w;
+  }
+}
+
+TEST(ForEachRowRange, CoversEveryRowOnceAndPassesErrorsOn) {
+  SetPixelThreads(2);
+  for (int32_t count : {1, 2, 3, 1000, 1001}) {
+    std::vector<std::atomic<int>> seen(static_cast<size_t>(count));
+    ForEachRowRange(count, int64_t(1) << 20, [&](int32_t begin, int32_t end) {
+      for (int32_t r = begin; r < end; ++r) seen[size_t(r)]++;
+    });
+    for (int32_t r = 0; r < count; ++r) ASSERT_EQ(seen[size_t(r)], 1) << "row " << r << " of " << count;
+  }
+  // An error in either half reaches the caller, after both halves have ended; the helper is
+  // free again for the next pass.
+  for (int32_t failing : {0, 999}) {
+    EXPECT_THROW(ForEachRowRange(1000, int64_t(1) << 20,
+                                 [&](int32_t begin, int32_t end) {
+                                   if (failing >= begin && failing < end)
+                                     throw std::runtime_error("row failed");
+                                 }),
+                 std::runtime_error);
+  }
+  // A pass inside a pass runs its rows alone instead of waiting for the busy helper.
+  std::atomic<int> inner{0};
+  ForEachRowRange(4, int64_t(1) << 20, [&](int32_t begin, int32_t end) {
+    for (int32_t r = begin; r < end; ++r)
+      ForEachRowRange(100, int64_t(1) << 20, [&](int32_t b, int32_t e) { inner += e - b; });
+  });
+  EXPECT_EQ(inner, 400);
+}
+
+}  // namespace
