@@ -57,19 +57,28 @@ bool GammaTable(uint8_t* table, double gamma) {
 
 // --- Applying the tables ---
 
+// Rows begin..end-1; the tables and the width are locals of their own, so that the byte stores
+// cannot make the compiler read them again.
+template <int BytesPerPixel>
+void TableRows(uint8_t* const* rows, int32_t width, const uint8_t* red, const uint8_t* green,
+               const uint8_t* blue, int32_t begin, int32_t end) {
+  for (int32_t y = begin; y < end; ++y) {
+    uint8_t* p = rows[y];
+    for (int32_t x = 0; x < width; ++x, p += BytesPerPixel) {
+      p[0] = blue[p[0]];
+      p[1] = green[p[1]];
+      p[2] = red[p[2]];
+    }
+  }
+}
+
 template <int BytesPerPixel>
 void TablesOnBgr(TFastDIB& image, const uint8_t* red, const uint8_t* green, const uint8_t* blue) {
   const int32_t width = image.Width();
+  uint8_t* const* rows = image.Scanlines.data();
   // Every pixel is its own: the rows may split.
-  ForEachRowRange(image.AbsHeight, int64_t(width) * BytesPerPixel, [&](int32_t begin, int32_t end) {
-    for (int32_t y = begin; y < end; ++y) {
-      uint8_t* p = image.Scanlines[y];
-      for (int32_t x = 0; x < width; ++x, p += BytesPerPixel) {
-        p[0] = blue[p[0]];
-        p[1] = green[p[1]];
-        p[2] = red[p[2]];
-      }
-    }
+  ForEachRowRange(image.AbsHeight, int64_t(width) * BytesPerPixel, [=](int32_t begin, int32_t end) {
+    TableRows<BytesPerPixel>(rows, width, red, green, blue, begin, end);
   });
 }
 

@@ -142,6 +142,31 @@ bool GrayShades(const TFastDIB& image, uint8_t* shade) {
   return true;
 }
 
+namespace {
+
+// NormaliseInto's rows begin..end-1. Everything the loop needs is a local of its own, so that
+// the byte stores into the picture cannot make the compiler read it again.
+void NormaliseRows(const TFastDIB& gray, const TFastDIB& background, const uint8_t* shade,
+                   const uint8_t* table, TFastDIB& picture, int32_t begin, int32_t end) {
+  const int32_t w = gray.Width();
+  for (int32_t y = begin; y < end; ++y) {
+    const uint8_t* g = gray.Scanlines[y];
+    const uint8_t* b = background.Scanlines[y];
+    uint8_t* out = picture.Scanlines[y];
+    // Four bytes at a time, the fourth being the next pixel's blue, written again right after;
+    // the last pixel of the row gets its three alone.
+    for (int32_t x = 0; x + 1 < w; ++x, out += 3) {
+      const uint32_t c = shade[table[(static_cast<unsigned>(b[x]) << 8) | g[x]]];
+      const uint32_t bytes = c * 0x01010101u;
+      std::memcpy(out, &bytes, 4);
+    }
+    const uint8_t c = shade[table[(static_cast<unsigned>(b[w - 1]) << 8) | g[w - 1]]];
+    out[0] = out[1] = out[2] = c;
+  }
+}
+
+}  // namespace
+
 void NormaliseInto(const TFastDIB& gray, const TFastDIB& background, const uint8_t* shade,
                    TFastDIB& picture) {
   const int32_t w = gray.Width();
@@ -152,20 +177,7 @@ void NormaliseInto(const TFastDIB& gray, const TFastDIB& background, const uint8
   const uint8_t* table = NormalisationTable();
   // Every pixel is its own: the rows may split.
   ForEachRowRange(h, int64_t(w) * 3, [&](int32_t begin, int32_t end) {
-    for (int32_t y = begin; y < end; ++y) {
-      const uint8_t* g = gray.Scanlines[y];
-      const uint8_t* b = background.Scanlines[y];
-      uint8_t* out = picture.Scanlines[y];
-      // Four bytes at a time, the fourth being the next pixel's blue, written again right after;
-      // the last pixel of the row gets its three alone.
-      for (int32_t x = 0; x + 1 < w; ++x, out += 3) {
-        const uint32_t c = shade[table[(static_cast<unsigned>(b[x]) << 8) | g[x]]];
-        const uint32_t bytes = c * 0x01010101u;
-        std::memcpy(out, &bytes, 4);
-      }
-      const uint8_t c = shade[table[(static_cast<unsigned>(b[w - 1]) << 8) | g[w - 1]]];
-      out[0] = out[1] = out[2] = c;
-    }
+    NormaliseRows(gray, background, shade, table, picture, begin, end);
   });
 }
 
@@ -173,6 +185,14 @@ void TShpora::PhotocopyFilter(TFastDIB& picture) const {
   if (picture.IsEmpty()) return;
   if (picture.BitCount() != 24)
     throw std::runtime_error("The photocopy filter needs a 24-bit colour picture.");
+  // Gray is written whole before it is read (it is already of its size, so the conversion keeps
+  // the block).
+  TFastDIB gray(picture.Width(), 8, picture.Height(), TFastDIB::TUncleared{});
+  picture.ConvertToGray(gray);
+  PhotocopyFromGray(gray, picture);
+}
+
+void TShpora::PhotocopyFromGray(const TFastDIB& gray, TFastDIB& picture) const {
   const int32_t w = picture.Width();
   const int32_t h = picture.AbsHeight;
   const int32_t longer = std::max(w, h);
@@ -186,10 +206,7 @@ void TShpora::PhotocopyFilter(TFastDIB& picture) const {
   const int32_t k = std::clamp(Contrast, -9, 9);
   const double gamma = 1.0 - k / 10.0;
 
-  // Both working images are written whole before they are read: the gray conversion fills
-  // Gray (already of its size, so it keeps the block) and the tile maxima fill Background.
-  TFastDIB gray(w, 8, picture.Height(), TFastDIB::TUncleared{});
-  picture.ConvertToGray(gray);
+  // Background is written whole by the tile maxima before it is read.
   TFastDIB background(w, 8, picture.Height(), TFastDIB::TUncleared{});
   const BgrPixel blackToWhite[2] = {{0, 0, 0}, {255, 255, 255}};
   background.FillPaletteGradient(0, 255, blackToWhite, 2);

@@ -103,7 +103,20 @@ void TShpora::ProcessPicture(std::unique_ptr<TFastDIB> picture, bool keepFull,
   std::unique_ptr<TFastDIB> full;
   double angle = 0;
   int32_t tw = 0, th = 0;
-  if (RotationStep(Rotation, picture->Width(), picture->AbsHeight, angle, tw, th)) {
+  const bool turned = RotationStep(Rotation, picture->Width(), picture->AbsHeight, angle, tw, th);
+  if (turned && ImageType != 0) {
+    // The photocopy filter reads nothing of the turned colour picture but its gray values and
+    // then writes every pixel of it. Gray values are per pixel and a turn only moves pixels, so
+    // the turned gray image is the gray image turned, a third of the bytes to move; the turn's
+    // unwritten edge is 0 either way (the gray of black, and a new 8-bit image).
+    TFastDIB unturned(picture->Width(), 8, picture->Height(), TFastDIB::TUncleared{});
+    picture->ConvertToGray(unturned);
+    picture.reset();
+    TFastDIB gray(tw, 8, th);
+    unturned.RotateInto(gray, 65536, angle);
+    full = std::make_unique<TFastDIB>(tw, 24, th, TFastDIB::TUncleared{});
+    PhotocopyFromGray(gray, *full);
+  } else if (turned) {
     full = std::make_unique<TFastDIB>(tw, 24, th);
     picture->RotateInto(*full, 65536, angle);
     picture.reset();
@@ -112,7 +125,7 @@ void TShpora::ProcessPicture(std::unique_ptr<TFastDIB> picture, bool keepFull,
   }
 
   if (ImageType != 0) {
-    PhotocopyFilter(*full);
+    if (!turned) PhotocopyFilter(*full);
   } else {
     const int brightness = ToneAmount(Brightness);
     const int contrast = ToneAmount(Contrast);

@@ -115,6 +115,10 @@ class TShpora : public TShporaData {
   };
   TPreviewSource PreviewSource;
 
+  // The photocopy filter from the picture's gray values (an 8-bit image of the picture's size):
+  // writes every pixel of the 24-bit `picture`, which is not read.
+  void PhotocopyFromGray(const TFastDIB& gray, TFastDIB& picture) const;
+
   TPreviewSource CurrentSource() const;
   bool PreviewMatchesWorkFile() const;
   void ProcessPicture(std::unique_ptr<TFastDIB> picture, bool keepFull, bool fromWorkFile);

@@ -93,10 +93,12 @@ TEST_F(PreviewReuse, OtherPicturesAndOtherFilesAreNeverTakenForTheWorkingFile) {
   // A picture handed to Process is not the working file, whatever it shows.
   const TFastDIB* before = Record->Preview.get();
   Record->Process(TFastDIB::LoadFromJpegFile(Record->WorkFile), false);
-  EXPECT_NE(Record->Preview.get(), before);
+  // (A new Preview is made while the old one still exists, so a new one has a new address.)
+  const TFastDIB* processed = Record->Preview.get();
+  EXPECT_NE(processed, before);
   Record->Reload(false);  // from the file again: made anew, then kept
   const TFastDIB* fromFile = Record->Preview.get();
-  EXPECT_NE(fromFile, before);
+  EXPECT_NE(fromFile, processed);
   Record->Reload(true);
   EXPECT_EQ(Record->Preview.get(), fromFile);
 
