@@ -10,6 +10,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
 #include "FastDIB.h"
 
 namespace {
@@ -159,6 +163,32 @@ TEST_F(FastForms, ConvertToGrayRotateIntoAndTheToneTables) {
       return AllBytes(target);
     };
     EXPECT_EQ(Plain(toned), Fast(toned)) << "tone tables, width " << w;
+  }
+}
+
+TEST_F(FastForms, DrawToWritesABitmapOfEveryByteOrder) {
+  // A painter on a QImage needs Qt's gui part.
+  static int argc = 1;
+  static char name[] = "imaging_tests";
+  static char* argv[] = {name, nullptr};
+  if (QCoreApplication::instance() == nullptr) new QGuiApplication(argc, argv);
+  for (int w : {1, 5, 6, 7, 11, 16, 17, 451}) {
+    TFastDIB cell(w, 24, 9);
+    FillRandom(cell, uint32_t(w));
+    for (QImage::Format format : {QImage::Format_RGB888, QImage::Format_BGR888, QImage::Format_RGB32}) {
+      for (int x : {0, 3, -2, 460 - w}) {
+        auto make = [&] {
+          QImage bitmap(462, 12, format);
+          bitmap.fill(Qt::magenta);
+          {
+            QPainter painter(&bitmap);
+            cell.DrawTo(painter, x, 2);
+          }
+          return std::vector<uint8_t>(bitmap.constBits(), bitmap.constBits() + bitmap.sizeInBytes());
+        };
+        EXPECT_EQ(Plain(make), Fast(make)) << "width " << w << " at " << x << ", format " << format;
+      }
+    }
   }
 }
 
