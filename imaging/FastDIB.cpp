@@ -1,5 +1,6 @@
 #include "FastDIB.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -25,9 +26,35 @@ std::atomic<bool>& VectorLoopsFlag() {
   return enabled;
 }
 
-// The one helper thread of the row passes. It waits for a job, runs it and reports back; a
-// caller that finds it busy (another thread's pass) runs its rows alone. It is never destroyed:
-// passes may run until the very end of the process, and the thread ends with it.
+// The rows of one pass, cut into pieces that the caller and the helper take in turn. Whoever is
+// free takes the next piece, so a helper that the system does not get round to running (the
+// other processor busy with another program) costs nothing: the caller takes every piece.
+struct TRowJob {
+  const std::function<void(int32_t, int32_t)>* Work = nullptr;
+  int32_t Count = 0;
+  int32_t Piece = 1;
+  std::atomic<int32_t> Next{0};  // the first row not yet taken
+  std::exception_ptr Error;      // the helper's, if its piece failed
+
+  // Takes pieces until none is left. An error stops both sides from taking more.
+  void TakePieces() {
+    for (;;) {
+      const int32_t begin = Next.fetch_add(Piece, std::memory_order_relaxed);
+      if (begin >= Count) return;
+      try {
+        (*Work)(begin, std::min(begin + Piece, Count));
+      } catch (...) {
+        Next.store(Count, std::memory_order_relaxed);
+        throw;
+      }
+    }
+  }
+};
+
+// The one helper thread of the row passes. It waits for a job, takes pieces of it and reports
+// back. A caller that finds it busy (a pass of another thread, or a pass inside a pass) does its
+// rows alone. It is never destroyed: passes may run until the very end of the process, and the
+// thread ends with it.
 class THelperThread {
  public:
   static THelperThread& Get() {
@@ -35,32 +62,34 @@ class THelperThread {
     return *helper;
   }
 
-  // Runs `job` on the helper while the caller runs `own`; false (and nothing run) when the
-  // helper is busy.
-  bool RunBeside(const std::function<void()>& job, const std::function<void()>& own) {
+  // Shares `job` with the helper; false (and nothing done) when the helper is busy. Returns
+  // only when the helper no longer touches the job, which lives on the caller's stack.
+  bool Share(TRowJob& job) {
     bool idle = false;
     if (!Busy.compare_exchange_strong(idle, true, std::memory_order_acquire)) return false;
     {
       std::lock_guard<std::mutex> lock(Mutex);
-      Job = &job;
-      Error = nullptr;
+      Pending = &job;
+      Started = false;
+      Done = false;
     }
     Wake.notify_one();
     std::exception_ptr ownError;
     try {
-      own();
+      job.TakePieces();
     } catch (...) {
       ownError = std::current_exception();
     }
-    std::exception_ptr helperError;
     {
       std::unique_lock<std::mutex> lock(Mutex);
-      Finished.wait(lock, [this] { return Job == nullptr; });
-      helperError = Error;
+      if (!Started)
+        Pending = nullptr;  // not picked up: withdrawn, the caller did every piece
+      else
+        Finished.wait(lock, [this] { return Done; });
     }
     Busy.store(false, std::memory_order_release);
     if (ownError) std::rethrow_exception(ownError);
-    if (helperError) std::rethrow_exception(helperError);
+    if (job.Error) std::rethrow_exception(job.Error);
     return true;
   }
 
@@ -70,29 +99,29 @@ class THelperThread {
   void Loop() {
     std::unique_lock<std::mutex> lock(Mutex);
     for (;;) {
-      Wake.wait(lock, [this] { return Job != nullptr; });
-      const std::function<void()>* job = Job;
+      Wake.wait(lock, [this] { return Pending != nullptr; });
+      TRowJob* job = Pending;
+      Pending = nullptr;
+      Started = true;
       lock.unlock();
-      std::exception_ptr error;
       try {
-        (*job)();
+        job->TakePieces();
       } catch (...) {
-        error = std::current_exception();
+        job->Error = std::current_exception();
       }
       lock.lock();
-      Error = error;
-      Job = nullptr;
+      Done = true;
       Finished.notify_one();
     }
   }
 
-  // Set by the caller whose job the helper runs; a nested or concurrent pass finds it set and
-  // runs alone.
+  // Set by the caller whose job the helper may share.
   std::atomic<bool> Busy{false};
   std::mutex Mutex;
   std::condition_variable Wake, Finished;
-  const std::function<void()>* Job = nullptr;
-  std::exception_ptr Error;
+  TRowJob* Pending = nullptr;  // offered, not yet picked up
+  bool Started = false;        // the helper picked the job up
+  bool Done = false;           // and has let go of it
 };
 
 std::atomic<int32_t>& PixelThreadsSetting() {
@@ -118,10 +147,13 @@ void ForEachRowRange(int32_t count, int64_t bytesPerRow,
     work(0, count);
     return;
   }
-  const int32_t half = count / 2;
-  const std::function<void()> upper = [&] { work(half, count); };
-  const std::function<void()> lower = [&] { work(0, half); };
-  if (!THelperThread::Get().RunBeside(upper, lower)) work(0, count);
+  // Pieces of about a sixteenth: small enough that the caller and a late helper share the rest
+  // evenly, large enough that taking them costs nothing.
+  TRowJob job;
+  job.Work = &work;
+  job.Count = count;
+  job.Piece = std::max<int32_t>(1, (count + 15) / 16);
+  if (!THelperThread::Get().Share(job)) work(0, count);
 }
 
 bool VectorLoopsEnabled() { return VectorLoopsFlag().load(std::memory_order_relaxed); }

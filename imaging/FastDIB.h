@@ -129,10 +129,11 @@ void SetVectorLoopsEnabled(bool enabled);
 // processors or more. Process-wide.
 int32_t PixelThreads();
 void SetPixelThreads(int32_t threads);
-// Runs work(begin, end) over the rows 0..count-1: as two halves at once when PixelThreads() is 2,
-// the helper is free and count x bytesPerRow is large enough to pay for the hand-over, otherwise
-// in one call on this thread. Returns when all rows are done; an exception from either half is
-// passed on. `work` must touch only the rows of its range (and what it only reads).
+// Runs work(begin, end) over the rows 0..count-1, in pieces shared with the helper thread when
+// PixelThreads() is 2, the helper is free and count x bytesPerRow is large enough to pay for the
+// hand-over; otherwise in one call on this thread. Returns when all rows are done; an exception
+// from any piece is passed on (the rows after it may then be left undone). `work` must touch
+// only the rows of its range (and what it only reads).
 void ForEachRowRange(int32_t count, int64_t bytesPerRow,
                      const std::function<void(int32_t begin, int32_t end)>& work);
 

@@ -116,26 +116,28 @@ void TShpora::ProcessPicture(std::unique_ptr<TFastDIB> picture, bool keepFull,
     unturned.RotateInto(gray, 65536, angle);
     full = std::make_unique<TFastDIB>(tw, 24, th, TFastDIB::TUncleared{});
     PhotocopyFromGray(gray, *full);
-  } else if (turned) {
-    full = std::make_unique<TFastDIB>(tw, 24, th);
-    picture->RotateInto(*full, 65536, angle);
-    picture.reset();
   } else {
-    full = std::move(picture);
-  }
-
-  if (ImageType != 0) {
-    if (!turned) PhotocopyFilter(*full);
-  } else {
-    const int brightness = ToneAmount(Brightness);
-    const int contrast = ToneAmount(Contrast);
-    full->ApplyBrightness(brightness, brightness, brightness);
-    full->ApplyContrast(contrast, contrast, contrast);
+    if (turned) {
+      full = std::make_unique<TFastDIB>(tw, 24, th);
+      picture->RotateInto(*full, 65536, angle);
+      picture.reset();
+    } else {
+      full = std::move(picture);
+    }
+    if (ImageType != 0) {
+      PhotocopyFilter(*full);
+    } else {
+      const int brightness = ToneAmount(Brightness);
+      const int contrast = ToneAmount(Contrast);
+      full->ApplyBrightness(brightness, brightness, brightness);
+      full->ApplyContrast(contrast, contrast, contrast);
+    }
   }
 
   if (!previewStands) {
     // The old preview stays until the new one is complete.
-    auto preview = std::make_unique<TFastDIB>(kFrameWidth, 24, kFrameHeight, TFastDIB::TUncleared{});
+    auto preview =
+        std::make_unique<TFastDIB>(kFrameWidth, 24, kFrameHeight, TFastDIB::TUncleared{});
     full->ResampleInto(*preview, FilterBlackman);
     Preview = std::move(preview);
     PreviewSource = fromWorkFile ? CurrentSource() : TPreviewSource();
