@@ -1,5 +1,5 @@
 // Close requests during the long loops that pump events (adding photos, opening a document,
-// "Apply to many...", exporting): the wait dialog lets the window manager's close request in at
+// "Apply to many...", exporting, downloading the installer): the wait dialog lets the window manager's close request in at
 // every item. It must not clear the list under the loop's feet: the request is refused, the loop
 // ends normally, and a close afterwards works and cleans up.
 #include <gtest/gtest.h>
@@ -20,6 +20,8 @@
 #include "Form3.h"
 #include "FormProps.h"
 #include "HardeningSupport.h"
+#include "OnlineUi.h"
+#include "TestServers.h"
 
 namespace {
 
@@ -124,6 +126,24 @@ INSTANTIATE_TEST_SUITE_P(
                     static_cast<CloseDuringLoops&>(test).AnswerExport(
                         QFileInfo(photos.front()).absolutePath() + QStringLiteral("/exported"));
                     form.SaveasPNG1->trigger();
+                  }},
+        // The installer download of the update panel, trickling from a server on 127.0.0.1;
+        // the downloaded "installer" is a script that does nothing.
+        TLongLoop{"downloading", 3,
+                  [](AppTest&, TFormMain& form, const QStringList&, const QString&) {
+                    TFaultServer server;
+                    QByteArray installer = "#!/bin/sh\nexit 0\n";
+                    installer += QByteArray(6000, '#') + "\n";
+                    TFaultResponse answer = TFaultResponse::Ok(installer);
+                    answer.ChunkSize = 1000;
+                    answer.ChunkDelayMs = 40;
+                    server.Serve("/files/setup/setup.sh", answer);
+                    form.UpdateUrl = server.Url(QStringLiteral("/files/setup/setup.sh"));
+                    form.RemoteVersion = QStringLiteral("9.0.0.0");
+                    bool ok = false;
+                    form.RunHandler([&] { ok = form.Online->DownloadAndRunSetup(); });
+                    EXPECT_TRUE(ok);
+                    EXPECT_TRUE(QFileInfo::exists(form.AppDataFolder + QStringLiteral("setup.sh")));
                   }}),
     [](const testing::TestParamInfo<TLongLoop>& info) { return std::string(info.param.Name); });
 
