@@ -240,6 +240,19 @@ struct TContributors {
   bool Split = false;
   std::vector<int32_t> Pairs;
   std::vector<int32_t> PairsHigh;
+  // The rounding, clamping and division of positions 2i and 2i + 1 as the horizontal pass
+  // applies them to both at once: each value four times for 2i, then four times for 2i + 1,
+  // and the two shifts as 64-bit lanes.
+  struct TPairFinish {
+    int32_t Half[8], Max[8], Multiplier[8];
+    int64_t Shift[4];
+  };
+  std::vector<TPairFinish> PairFinishes;
+  // And their weights, laid out as that pass reads them: for each step of two taps, the pair
+  // of 2i four times, then the pair of 2i + 1 four times (Quads x 2 steps for each two
+  // positions; PairVectorsHigh beside them when Split).
+  std::vector<int32_t> PairVectors;
+  std::vector<int32_t> PairVectorsHigh;
 };
 
 // Packs two taps' 16-bit weights into one int32, the first in the low half.
@@ -271,6 +284,28 @@ void PairWeights(TContributors& table) {
         table.Pairs[at] = PackPair(tap(t), tap(t + 1));
       }
     }
+  }
+  const size_t twos = (table.Positions.size() + 1) / 2;
+  table.PairVectors.assign(twos * perPosition * 8, 0);
+  if (table.Split) table.PairVectorsHigh.assign(twos * perPosition * 8, 0);
+  for (size_t n = 0; n < table.Positions.size(); ++n)
+    for (size_t step = 0; step < perPosition; ++step)
+      for (size_t i = 0; i < 4; ++i) {
+        const size_t at = ((n / 2) * perPosition + step) * 8 + (n % 2) * 4 + i;
+        table.PairVectors[at] = table.Pairs[n * perPosition + step];
+        if (table.Split) table.PairVectorsHigh[at] = table.PairsHigh[n * perPosition + step];
+      }
+  table.PairFinishes.assign(twos, TContributors::TPairFinish{});
+  for (size_t n = 0; n < table.Positions.size(); ++n) {
+    const TContributor& c = table.Positions[n];
+    TContributors::TPairFinish& f = table.PairFinishes[n / 2];
+    const size_t lane = (n % 2) * 4;
+    for (size_t i = 0; i < 4; ++i) {
+      f.Half[lane + i] = c.Half;
+      f.Max[lane + i] = c.Max;
+      f.Multiplier[lane + i] = int32_t(c.Multiplier);
+    }
+    f.Shift[(n % 2) * 2] = f.Shift[(n % 2) * 2 + 1] = c.Shift;
   }
 }
 
@@ -492,6 +527,24 @@ size_t CheckedFrom(const TContributors& table, int32_t sourceWidth, int32_t bpp)
   return from;
 }
 
+// How far along the positions the horizontal pass may take two at a time: the first even
+// position from which a pair's eight-byte reads of two taps (as many steps as the longer of the
+// two has taps) would pass the row's end.
+size_t PairsUntil(const TContributors& table, int32_t sourceWidth, int32_t bpp) {
+  const int64_t rowBytes = int64_t(sourceWidth) * bpp;
+  const size_t size = table.Positions.size();
+  size_t n = 0;
+  for (; n + 1 < size; n += 2) {
+    const TContributor& a = table.Positions[n];
+    const TContributor& b = table.Positions[n + 1];
+    const int64_t steps = (std::max(a.Count, b.Count) + 1) / 2;
+    if (steps == 0) continue;
+    const int64_t lastRead = (std::max<int64_t>(a.First, b.First) + 2 * (steps - 1)) * bpp + 8;
+    if (lastRead > rowBytes) break;
+  }
+  return n;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The same passes with AVX2 (x86-64 only): the same integer sums (taken in another order, which integers do
 // not mind: no sum leaves 32 bits, see kMaxAbsWeightSum) and the same exact division.
@@ -587,11 +640,75 @@ TAVROLIN_AVX2 void HorizontalRunAvx2(const uint8_t* src, int32_t sourceWidth, ui
   }
 }
 
+// Positions 0..end-1 of one row (end even), two at a time: position n in the low half of the
+// register and n + 1 in the high half, two taps a step, each channel's two taps side by side in
+// 16-bit lanes, so one multiply-add gives every channel's sum over two taps of both positions,
+// and one finish (rounding, clamp, division) serves both. The caller keeps the reads inside the
+// row (PairsUntil).
+template <int Bpp, bool Split>
+TAVROLIN_AVX2 void HorizontalPairsAvx2(const uint8_t* src, uint8_t* dst, const TContributors& table,
+                                       size_t end) {
+  const __m256i spread =
+      Bpp == 3 ? _mm256_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1,  //
+                                  0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1)
+               : _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1,  //
+                                  0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
+  const __m256i lowBytes =
+      _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,  //
+                       0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m256i zero = _mm256_setzero_si256();
+  const size_t perPosition = size_t(table.Quads) * 2;
+  for (size_t n = 0; n < end; n += 2, dst += 2 * Bpp) {
+    const TContributor& a = table.Positions[n];
+    const TContributor& b = table.Positions[n + 1];
+    const uint8_t* pa = src + ptrdiff_t(a.First) * Bpp;
+    const uint8_t* pb = src + ptrdiff_t(b.First) * Bpp;
+    const __m256i* w = reinterpret_cast<const __m256i*>(table.PairVectors.data()) + (n / 2) * perPosition;
+    const __m256i* wh =
+        Split ? reinterpret_cast<const __m256i*>(table.PairVectorsHigh.data()) + (n / 2) * perPosition
+              : nullptr;
+    const int32_t steps = (std::max(a.Count, b.Count) + 1) / 2;
+    __m256i acc = zero, accHigh = zero;
+    for (int32_t t = 0; t < steps; ++t, pa += 2 * Bpp, pb += 2 * Bpp) {
+      const __m256i raw = _mm256_inserti128_si256(
+          _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(pa))),
+          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pb)), 1);
+      const __m256i px = _mm256_shuffle_epi8(raw, spread);
+      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(px, _mm256_loadu_si256(w + t)));
+      if constexpr (Split)
+        accHigh = _mm256_add_epi32(accHigh, _mm256_madd_epi16(px, _mm256_loadu_si256(wh + t)));
+    }
+    if constexpr (Split) acc = _mm256_add_epi32(_mm256_slli_epi32(accHigh, 8), acc);
+    const TContributors::TPairFinish& f = table.PairFinishes[n / 2];
+    __m256i v = _mm256_add_epi32(acc, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f.Half)));
+    v = _mm256_min_epi32(_mm256_max_epi32(v, zero),
+                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f.Max)));
+    const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f.Multiplier));
+    const __m256i k = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f.Shift));
+    const __m256i even = _mm256_srlv_epi64(_mm256_mul_epu32(v, m), k);
+    const __m256i odd = _mm256_srlv_epi64(_mm256_mul_epu32(_mm256_srli_epi64(v, 32), m), k);
+    // The low bytes of each lane's four values, the two positions' side by side, then (three
+    // bytes a pixel) without the fourth byte of the first.
+    const __m256i q = _mm256_permutevar8x32_epi32(
+        _mm256_shuffle_epi8(_mm256_or_si256(even, _mm256_slli_epi64(odd, 32)), lowBytes),
+        _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0));
+    __m128i both = _mm256_castsi256_si128(q);
+    if constexpr (Bpp == 3)
+      both = _mm_shuffle_epi8(both, _mm_setr_epi8(0, 1, 2, 4, 5, 6, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
+    const uint64_t bytes = uint64_t(_mm_cvtsi128_si64(both));
+    std::memcpy(dst, &bytes, 2 * Bpp);
+  }
+}
+
 template <int Bpp, bool Split>
 TAVROLIN_AVX2 void HorizontalRowAvx2(const uint8_t* src, int32_t sourceWidth, uint8_t* dst,
-                                     const TContributors& table, size_t checkedFrom) {
-  HorizontalRunAvx2<Bpp, Split, false>(src, sourceWidth, dst, table, 0, checkedFrom);
-  HorizontalRunAvx2<Bpp, Split, true>(src, sourceWidth, dst, table, checkedFrom,
+                                     const TContributors& table, size_t pairsUntil,
+                                     size_t checkedFrom) {
+  const size_t pairs = pairsUntil & ~size_t(1);
+  HorizontalPairsAvx2<Bpp, Split>(src, dst, table, pairs);
+  HorizontalRunAvx2<Bpp, Split, false>(src, sourceWidth, dst, table, pairs,
+                                       std::max(pairs, checkedFrom));
+  HorizontalRunAvx2<Bpp, Split, true>(src, sourceWidth, dst, table, std::max(pairs, checkedFrom),
                                       table.Positions.size());
 }
 
@@ -701,13 +818,16 @@ TAVROLIN_AVX2 void QuickRow24Avx2(const uint8_t* r0, const uint8_t* r1, uint8_t*
 // The vector form of one row of either pass, where there is one; false when the plain loop has
 // to do it.
 bool HorizontalRowVector(const uint8_t* src, int32_t sourceWidth, uint8_t* dst,
-                         const TContributors& table, size_t checkedFrom, int32_t channels) {
+                         const TContributors& table, size_t pairsUntil, size_t checkedFrom,
+                         int32_t channels) {
   if (channels == 3)
-    table.Split ? HorizontalRowAvx2<3, true>(src, sourceWidth, dst, table, checkedFrom)
-                : HorizontalRowAvx2<3, false>(src, sourceWidth, dst, table, checkedFrom);
+    table.Split
+        ? HorizontalRowAvx2<3, true>(src, sourceWidth, dst, table, pairsUntil, checkedFrom)
+        : HorizontalRowAvx2<3, false>(src, sourceWidth, dst, table, pairsUntil, checkedFrom);
   else if (channels == 4)
-    table.Split ? HorizontalRowAvx2<4, true>(src, sourceWidth, dst, table, checkedFrom)
-                : HorizontalRowAvx2<4, false>(src, sourceWidth, dst, table, checkedFrom);
+    table.Split
+        ? HorizontalRowAvx2<4, true>(src, sourceWidth, dst, table, pairsUntil, checkedFrom)
+        : HorizontalRowAvx2<4, false>(src, sourceWidth, dst, table, pairsUntil, checkedFrom);
   else
     return false;
   return true;
@@ -729,7 +849,7 @@ bool VerticalRowVector(const TFastDIB& inter, const TContributors& table, int32_
 #else
 
 bool HorizontalRowVector(const uint8_t*, int32_t, uint8_t*, const TContributors&, size_t,
-                         int32_t) {
+                         size_t, int32_t) {
   return false;
 }
 void QuickRow24Avx2(const uint8_t*, const uint8_t*, uint8_t*, const int32_t*, const int32_t*,
@@ -854,6 +974,7 @@ void TFastDIB::ResampleInto(TFastDIB& target, int filter) const {
   const bool vector = VectorLoopsEnabled();
 
   const size_t checkedFrom = CheckedFrom(horizontal, sw, channels);
+  const size_t pairsUntil = PairsUntil(horizontal, sw, channels);
   // Rows of either pass depend on nothing but the rows they read: each pass may split its rows.
   ForEachRowRange(AbsHeight, int64_t(dw) * channels * horizontal.Quads * 4,
                   [&](int32_t begin, int32_t end) {
@@ -865,7 +986,9 @@ void TFastDIB::ResampleInto(TFastDIB& target, int filter) const {
         src = wideRow.data();
       }
       uint8_t* dst = inter.Scanlines[size_t(row)];
-      if (vector && HorizontalRowVector(src, sw, dst, horizontal, checkedFrom, channels)) continue;
+      if (vector &&
+          HorizontalRowVector(src, sw, dst, horizontal, pairsUntil, checkedFrom, channels))
+        continue;
       if (channels == 1)
         HorizontalRow<1>(src, dst, horizontal);
       else if (channels == 3)
