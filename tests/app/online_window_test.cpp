@@ -46,9 +46,8 @@ using Answer = IUserPrompts::Answer;
 
 constexpr int kWaitMs = 15000;
 
-QString SourceDir() {
-  return QFileInfo(QStringLiteral(__FILE__)).dir().absoluteFilePath(QStringLiteral("../.."));
-}
+// From the build, not __FILE__: a compiler cache may compile this file under a relative name.
+QString SourceDir() { return QStringLiteral(TAVROLIN_SOURCE_DIR); }
 
 sockaddr_in Loopback(quint16 port) {
   sockaddr_in a{};
