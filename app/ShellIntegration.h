@@ -26,6 +26,6 @@ bool MimeTypeClaims(const QString& fileName);
 // The path of the ini file that holds the per-user Version value.
 QString VersionSettingsFile();
 
-// `path` as one argument of a desktop entry's Exec key, quoted and escaped as the desktop entry
-// specification requires.
+// `path` as one argument of a desktop entry's Exec key, quoted and escaped the way the desktop
+// entry format requires.
 QString DesktopExecArgument(const QString& path);

@@ -8,8 +8,8 @@
 namespace {
 
 const TOptionSpec* FindSpec(const std::vector<TOptionSpec>& specs, const QString& name) {
-  for (const TOptionSpec& spec : specs) {
-    if (spec.Name == name || (!spec.ShortName.isEmpty() && spec.ShortName == name)) return &spec;
+  for (const TOptionSpec& optionSpec : specs) {
+    if (optionSpec.Name == name || (!optionSpec.ShortName.isEmpty() && optionSpec.ShortName == name)) return &optionSpec;
   }
   return nullptr;
 }
@@ -66,17 +66,17 @@ TParsedArgs SplitArguments(const QStringList& args, const std::vector<TOptionSpe
       name = arg.left(eq);
       inlineValue = arg.mid(eq + 1);
     }
-    const TOptionSpec* spec = FindSpec(specs, name);
-    if (spec == nullptr) {
+    const TOptionSpec* optionSpec = FindSpec(specs, name);
+    if (optionSpec == nullptr) {
       // A negative number where a positional argument is expected is not an option either, but
       // no subcommand takes one; say what was not understood.
       throw TUsageError(QStringLiteral("unknown option %1").arg(name));
     }
-    if (parsed.Has(spec->Name)) {
-      throw TUsageError(QStringLiteral("%1 is given more than once").arg(spec->Name));
+    if (parsed.Has(optionSpec->Name)) {
+      throw TUsageError(QStringLiteral("%1 is given more than once").arg(optionSpec->Name));
     }
     QString value;
-    if (spec->TakesValue) {
+    if (optionSpec->TakesValue) {
       if (inlineValue) {
         value = *inlineValue;
       } else {
@@ -84,9 +84,9 @@ TParsedArgs SplitArguments(const QStringList& args, const std::vector<TOptionSpe
         value = args[++i];
       }
     } else if (inlineValue) {
-      throw TUsageError(QStringLiteral("%1 takes no value").arg(spec->Name));
+      throw TUsageError(QStringLiteral("%1 takes no value").arg(optionSpec->Name));
     }
-    parsed.Values[spec->Name] = value;
+    parsed.Values[optionSpec->Name] = value;
   }
   return parsed;
 }
