@@ -1,11 +1,16 @@
 #include "Codecs.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <QFile>
 #include <QFileInfo>
@@ -167,8 +172,11 @@ void FillIdentityGrayTable(TFastDIB& image) {
   image.UpdateSurfacePalette();
 }
 
-std::unique_ptr<TFastDIB> DecodeStarted(Decompressor& d, const QString& name, bool asColor,
-                                        bool fastIdct, int denominator) {
+// Sets the decoder up for the output (scale, transform, colour space), checks the output size,
+// allocates the image and starts the decompression. `scratch` is the CMYK conversion's row.
+std::unique_ptr<TFastDIB> StartDecoding(Decompressor& d, const QString& name, bool asColor,
+                                        bool fastIdct, int denominator,
+                                        std::vector<unsigned char>& scratch) {
   jpeg_decompress_struct* c = &d.cinfo;
   const bool cmyk = c->jpeg_color_space == JCS_CMYK || c->jpeg_color_space == JCS_YCCK;
   const bool gray = c->jpeg_color_space == JCS_GRAYSCALE;
@@ -190,12 +198,126 @@ std::unique_ptr<TFastDIB> DecodeStarted(Decompressor& d, const QString& name, bo
                                           static_cast<int32_t>(c->output_height),
                                           TFastDIB::TUncleared{});
   if (depth == 8) FillIdentityGrayTable(*image);
-  std::vector<unsigned char> scratch;
   if (cmyk) scratch.resize(static_cast<size_t>(c->output_width) * 4);
   if (!Guarded(d.err, [c] { jpeg_start_decompress(c); })) ThrowJpegError(name, d.err);
+  return image;
+}
+
+bool DecodesCmyk(const Decompressor& d) { return d.cinfo.out_color_space == JCS_CMYK; }
+
+std::unique_ptr<TFastDIB> DecodeStarted(Decompressor& d, const QString& name, bool asColor,
+                                        bool fastIdct, int denominator) {
+  std::vector<unsigned char> scratch;
+  auto image = StartDecoding(d, name, asColor, fastIdct, denominator, scratch);
+  const bool cmyk = DecodesCmyk(d);
   ReadRows(d, *image, name, cmyk ? scratch.data() : nullptr, cmyk ? CmykRowToBgr : nullptr);
   return image;
 }
+
+// Up to 16 more rows of a started decompression, and at the last row its end; the number of
+// rows decoded so far. Throws for a broken picture.
+int32_t ReadSomeRows(Decompressor& d, TFastDIB& image, const QString& name,
+                     std::vector<unsigned char>& scratch) {
+  jpeg_decompress_struct* c = &d.cinfo;
+  uint8_t** rows = image.Scanlines.data();
+  const int32_t h = image.AbsHeight;
+  const int32_t w = image.Width();
+  const bool inverted = c->saw_Adobe_marker;
+  unsigned char* cmykRow = DecodesCmyk(d) ? scratch.data() : nullptr;
+  if (!Guarded(d.err, [c, rows, h, w, cmykRow, inverted] {
+        const int32_t r = static_cast<int32_t>(c->output_scanline);
+        if (cmykRow) {
+          for (int32_t n = 0; n < 16 && c->output_scanline < c->output_height; ++n) {
+            JSAMPROW row = cmykRow;
+            const int32_t at = static_cast<int32_t>(c->output_scanline);
+            jpeg_read_scanlines(c, &row, 1);
+            CmykRowToBgr(cmykRow, rows[h - 1 - at], w, inverted);
+          }
+        } else {
+          JSAMPROW batch[16];
+          int32_t n = 0;
+          while (n < 16 && r + n < h) {
+            batch[n] = rows[h - 1 - (r + n)];
+            ++n;
+          }
+          // The decoder may hand fewer rows than asked; the caller asks again.
+          if (n > 0) jpeg_read_scanlines(c, batch, static_cast<JDIMENSION>(n));
+        }
+        if (c->output_scanline >= c->output_height) jpeg_finish_decompress(c);
+      }))
+    ThrowJpegError(name, d.err);
+  return static_cast<int32_t>(c->output_scanline);
+}
+
+// The JPEG encoder fed a few rows at a time, top row first, with EncodeJpeg's settings: the same
+// bytes whatever the rows come in.
+class TRowEncoder {
+ public:
+  // The buffer starts at about the size of the output, as in EncodeJpeg.
+  TRowEncoder(int32_t width, int32_t height, int quality)
+      : Size(std::max<unsigned long>(65536, static_cast<unsigned long>(int64_t(width) * height / 2))) {
+    First = static_cast<unsigned char*>(std::malloc(Size));
+    if (!First) throw std::bad_alloc();
+    Buffer = First;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = JpegErrorExit;
+    jpeg_create_compress(&cinfo);
+    jpeg_compress_struct* c = &cinfo;
+    unsigned char** buffer = &Buffer;
+    unsigned long* size = &Size;
+    Ok = Guarded(err, [c, buffer, size, width, height, quality] {
+      jpeg_mem_dest(c, buffer, size);
+      c->image_width = static_cast<JDIMENSION>(width);
+      c->image_height = static_cast<JDIMENSION>(height);
+      c->input_components = 3;
+      c->in_color_space = JCS_EXT_BGR;
+      jpeg_set_defaults(c);
+      jpeg_set_quality(c, quality, TRUE);
+      jpeg_start_compress(c, TRUE);
+    });
+  }
+  ~TRowEncoder() {
+    jpeg_destroy_compress(&cinfo);
+    if (Buffer != First) std::free(Buffer);
+    std::free(First);
+  }
+  TRowEncoder(const TRowEncoder&) = delete;
+  TRowEncoder& operator=(const TRowEncoder&) = delete;
+
+  // Memory rows from `top` down to `bottom` (picture order) of a bottom-up image.
+  void Write(const TFastDIB& image, int32_t top, int32_t bottom) {
+    if (!Ok) return;
+    jpeg_compress_struct* c = &cinfo;
+    uint8_t* const* rows = image.Scanlines.data();
+    Ok = Guarded(err, [c, rows, top, bottom] {
+      for (int32_t r = top; r >= bottom;) {
+        JSAMPROW batch[16];
+        JDIMENSION n = 0;
+        while (n < 16 && r >= bottom) batch[n++] = rows[r--];
+        jpeg_write_scanlines(c, batch, n);
+      }
+    });
+  }
+
+  // The encoded bytes; empty, with the encoder's message in `error`, when it failed.
+  QByteArray Finish(std::string& error) {
+    jpeg_compress_struct* c = &cinfo;
+    if (Ok) Ok = Guarded(err, [c] { jpeg_finish_compress(c); });
+    if (!Ok) {
+      error = std::string("JPEG encoder: ") + err.message;
+      return QByteArray();
+    }
+    return QByteArray(reinterpret_cast<const char*>(Buffer), static_cast<qsizetype>(Size));
+  }
+
+ private:
+  jpeg_compress_struct cinfo{};
+  JpegErrorManager err{};
+  unsigned long Size;
+  unsigned char* First = nullptr;
+  unsigned char* Buffer = nullptr;
+  bool Ok = false;
+};
 
 }  // namespace
 
@@ -230,6 +352,82 @@ std::unique_ptr<TFastDIB> DecodeJpegData(const QByteArray& data, const QString& 
   Decompressor d;
   StartDecode(d, data, name);
   return DecodeStarted(d, name, false, false, 1);
+}
+
+TReducedPhoto DecodeReduceEncode(
+    const QString& path, const std::function<int(int32_t, int32_t)>& chooseDenominator,
+    const std::function<void(int32_t, int32_t, int32_t&, int32_t&)>& reducedSize, int quality) {
+  const QByteArray data = ReadWholeFile(path);
+  Decompressor d;
+  StartDecode(d, data, path);
+  const int denominator = chooseDenominator(static_cast<int32_t>(d.cinfo.image_width),
+                                            static_cast<int32_t>(d.cinfo.image_height));
+  std::vector<unsigned char> scratch;
+  const std::unique_ptr<TFastDIB> decoded = StartDecoding(d, path, true, true, denominator, scratch);
+  TReducedPhoto photo;
+  photo.DecodedWidth = decoded->Width();
+  photo.DecodedHeight = decoded->AbsHeight;
+  int32_t rw = 0, rh = 0;
+  reducedSize(photo.DecodedWidth, photo.DecodedHeight, rw, rh);
+  // Every row of the reduced picture is written by the resize below.
+  photo.Picture = std::make_unique<TFastDIB>(rw, 24, rh, TFastDIB::TUncleared{});
+  TFastDIB& reduced = *photo.Picture;
+  const int32_t sh = photo.DecodedHeight;
+
+  // The decoder delivers the picture's rows from the top, that is memory rows from sh - 1 down;
+  // `decodedRows` says how many are there. The reduction of target row t needs source rows from
+  // QuickResizeLowestSourceRow(t) up, so the reduced rows come out from the top as well, which
+  // is the order the encoder takes them in.
+  std::mutex mutex;
+  std::condition_variable progress;
+  int32_t decodedRows = 0;
+  bool decoderFailed = false;
+  std::atomic<bool> encoderFailed{false};
+
+  const std::function<void()> decode = [&] {
+    try {
+      int32_t done = 0;
+      while (done < sh && !encoderFailed.load(std::memory_order_relaxed)) {
+        done = ReadSomeRows(d, *decoded, path, scratch);
+        {
+          std::lock_guard<std::mutex> lock(mutex);
+          decodedRows = done;
+        }
+        progress.notify_one();
+      }
+    } catch (...) {
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        decoderFailed = true;
+      }
+      progress.notify_one();
+      throw;
+    }
+  };
+  const std::function<void()> reduceAndEncode = [&] {
+    TRowEncoder encoder(rw, rh, quality);
+    int32_t next = rh;  // target memory rows next..rh-1 are done
+    int32_t seen = 0;
+    while (next > 0) {
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        progress.wait(lock, [&] { return decoderFailed || decodedRows > seen; });
+        if (decoderFailed) return;
+        seen = decodedRows;
+      }
+      const int32_t lowest = sh - seen;  // the lowest memory row decoded so far
+      int32_t t = next;
+      while (t > 0 && TFastDIB::QuickResizeLowestSourceRow(sh, rh, t - 1) >= lowest) --t;
+      if (t == next) continue;
+      decoded->QuickResizeRowsInto(reduced, t, next);
+      encoder.Write(reduced, next - 1, t);
+      next = t;
+    }
+    photo.Jpeg = encoder.Finish(photo.EncodeError);
+    if (photo.Jpeg.isEmpty()) encoderFailed.store(true, std::memory_order_relaxed);
+  };
+  RunBeside(reduceAndEncode, decode);
+  return photo;
 }
 
 std::unique_ptr<TFastDIB> TFastDIB::LoadFromJpegFile(const QString& path) {

@@ -7,6 +7,7 @@
 // leaves a partial file under the target name.
 #include <functional>
 #include <memory>
+#include <string>
 
 #include <QByteArray>
 #include <QString>
@@ -29,6 +30,24 @@ JpegHeader ReadJpegHeader(const QString& path);
 std::unique_ptr<TFastDIB> DecodeJpegAsColor(const QString& path,
                                             const std::function<int(int32_t, int32_t)>& chooseDenominator,
                                             bool fastIdct);
+
+// The import's decoding, reduction and encoding at once: decodes the photo as DecodeJpegAsColor
+// does with the fast transform, reduces the picture with QuickResizeInto into an image of the
+// size `reducedSize` gives for the decoded size, and encodes that as EncodeJpeg does at
+// `quality`. The reduction and the encoding run beside the decoding on the helper thread, row by
+// row as the decoder delivers them: the same picture and the same bytes as the three steps one
+// after the other. Throws like DecodeJpegAsColor; an encoder failure leaves Jpeg empty and says
+// why in EncodeError.
+struct TReducedPhoto {
+  int32_t DecodedWidth = 0, DecodedHeight = 0;
+  std::unique_ptr<TFastDIB> Picture;  // the reduced picture, 24 bits
+  QByteArray Jpeg;
+  std::string EncodeError;
+};
+TReducedPhoto DecodeReduceEncode(
+    const QString& path, const std::function<int(int32_t, int32_t)>& chooseDenominator,
+    const std::function<void(int32_t w, int32_t h, int32_t& reducedW, int32_t& reducedH)>& reducedSize,
+    int quality);
 
 // Decodes a JPEG held in memory at full scale with the accurate settings (24-bit for colour,
 // 8-bit with the decoder's gray table for grayscale). `name` is used in error messages.

@@ -34,7 +34,6 @@ struct TRowJob {
   int32_t Count = 0;
   int32_t Piece = 1;
   std::atomic<int32_t> Next{0};  // the first row not yet taken
-  std::exception_ptr Error;      // the helper's, if its piece failed
 
   // Takes pieces until none is left. An error stops both sides from taking more.
   void TakePieces() {
@@ -51,9 +50,9 @@ struct TRowJob {
   }
 };
 
-// The one helper thread of the row passes. It waits for a job, takes pieces of it and reports
-// back. A caller that finds it busy (a pass of another thread, or a pass inside a pass) does its
-// rows alone. It is never destroyed: passes may run until the very end of the process, and the
+// The one helper thread of the pixel passes. It waits for a job, runs it and reports back. A
+// caller that finds it busy (a pass of another thread, or a pass inside a pass) does the work
+// alone. It is never destroyed: passes may run until the very end of the process, and the
 // thread ends with it.
 class THelperThread {
  public:
@@ -62,9 +61,12 @@ class THelperThread {
     return *helper;
   }
 
-  // Shares `job` with the helper; false (and nothing done) when the helper is busy. Returns
-  // only when the helper no longer touches the job, which lives on the caller's stack.
-  bool Share(TRowJob& job) {
+  // Offers `job` to the helper and runs `own` meanwhile; false (and nothing run) when the helper
+  // is busy. A job the helper has not picked up by the time `own` is done is withdrawn and run
+  // here instead, so a helper that the system does not get round to running (the other
+  // processor busy with another program) costs nothing. Returns only when the job is done and no
+  // longer touched by the helper; an exception from either is passed on, own's first.
+  bool RunBeside(const std::function<void()>& job, const std::function<void()>& own) {
     bool idle = false;
     if (!Busy.compare_exchange_strong(idle, true, std::memory_order_acquire)) return false;
     {
@@ -72,24 +74,36 @@ class THelperThread {
       Pending = &job;
       Started = false;
       Done = false;
+      Error = nullptr;
     }
     Wake.notify_one();
-    std::exception_ptr ownError;
+    std::exception_ptr ownError, jobError;
     try {
-      job.TakePieces();
+      own();
     } catch (...) {
       ownError = std::current_exception();
     }
+    bool withdrawn = false;
     {
       std::unique_lock<std::mutex> lock(Mutex);
-      if (!Started)
-        Pending = nullptr;  // not picked up: withdrawn, the caller did every piece
-      else
+      if (!Started) {
+        Pending = nullptr;
+        withdrawn = true;
+      } else {
         Finished.wait(lock, [this] { return Done; });
+        jobError = Error;
+      }
+    }
+    if (withdrawn) {
+      try {
+        job();
+      } catch (...) {
+        jobError = std::current_exception();
+      }
     }
     Busy.store(false, std::memory_order_release);
     if (ownError) std::rethrow_exception(ownError);
-    if (job.Error) std::rethrow_exception(job.Error);
+    if (jobError) std::rethrow_exception(jobError);
     return true;
   }
 
@@ -100,28 +114,31 @@ class THelperThread {
     std::unique_lock<std::mutex> lock(Mutex);
     for (;;) {
       Wake.wait(lock, [this] { return Pending != nullptr; });
-      TRowJob* job = Pending;
+      const std::function<void()>* job = Pending;
       Pending = nullptr;
       Started = true;
       lock.unlock();
+      std::exception_ptr error;
       try {
-        job->TakePieces();
+        (*job)();
       } catch (...) {
-        job->Error = std::current_exception();
+        error = std::current_exception();
       }
       lock.lock();
+      Error = error;
       Done = true;
       Finished.notify_one();
     }
   }
 
-  // Set by the caller whose job the helper may share.
+  // Set by the caller whose job the helper may run.
   std::atomic<bool> Busy{false};
   std::mutex Mutex;
   std::condition_variable Wake, Finished;
-  TRowJob* Pending = nullptr;  // offered, not yet picked up
-  bool Started = false;        // the helper picked the job up
-  bool Done = false;           // and has let go of it
+  const std::function<void()>* Pending = nullptr;  // offered, not yet picked up
+  bool Started = false;                            // the helper picked the job up
+  bool Done = false;                               // and has let go of it
+  std::exception_ptr Error;                        // what the job threw on the helper
 };
 
 std::atomic<int32_t>& PixelThreadsSetting() {
@@ -153,7 +170,14 @@ void ForEachRowRange(int32_t count, int64_t bytesPerRow,
   job.Work = &work;
   job.Count = count;
   job.Piece = std::max<int32_t>(1, (count + 15) / 16);
-  if (!THelperThread::Get().Share(job)) work(0, count);
+  const std::function<void()> take = [&job] { job.TakePieces(); };
+  if (!THelperThread::Get().RunBeside(take, take)) work(0, count);
+}
+
+void RunBeside(const std::function<void()>& job, const std::function<void()>& own) {
+  if (PixelThreads() >= 2 && THelperThread::Get().RunBeside(job, own)) return;
+  own();
+  job();
 }
 
 bool VectorLoopsEnabled() { return VectorLoopsFlag().load(std::memory_order_relaxed); }

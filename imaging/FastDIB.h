@@ -136,6 +136,12 @@ void SetPixelThreads(int32_t threads);
 // only the rows of its range (and what it only reads).
 void ForEachRowRange(int32_t count, int64_t bytesPerRow,
                      const std::function<void(int32_t begin, int32_t end)>& work);
+// Runs `job` on the helper thread while `own` runs on this one, for two stages of one picture
+// that hand rows on to each other; when the helper is busy or PixelThreads() is 1, `own` runs
+// first and `job` after it, so `job` must cope with finding all of own's work done (and must not
+// wait for more once own has ended). Returns when both are done; an exception from either is
+// passed on.
+void RunBeside(const std::function<void()>& job, const std::function<void()>& own);
 
 // Fills entries first..last of a 256-byte table with a 16.16 ramp from `start` towards `end`.
 // Entries outside first..last are untouched; nothing is written when last <= first.
@@ -209,6 +215,12 @@ class TFastDIB {
   // throws std::runtime_error, since it would be read outside its rows) ---
   // Bilinear resize in 16.16 fixed point; variants 8, 16, 24, 32 bits by the target's depth.
   void QuickResizeInto(TFastDIB& target) const;
+  // The same for the target's memory rows firstRow..endRow-1 alone, written as the whole resize
+  // writes them: for making a picture while its source is still being decoded.
+  void QuickResizeRowsInto(TFastDIB& target, int32_t firstRow, int32_t endRow) const;
+  // The lowest source memory row that target memory rows `row` and up read, for a source of
+  // sourceRows rows resized to targetRows.
+  static int32_t QuickResizeLowestSourceRow(int32_t sourceRows, int32_t targetRows, int32_t row);
   // Separable two-pass resample with kernel `filter` (0..15; others do nothing).
   void ResampleInto(TFastDIB& target, int filter) const;
 

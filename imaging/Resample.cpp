@@ -890,9 +890,22 @@ double ResampleKernelValue(int filter, double x) {
   return static_cast<double>(KernelExtended(filter, std::fabs(static_cast<long double>(x))));
 }
 
+int32_t TFastDIB::QuickResizeLowestSourceRow(int32_t sourceRows, int32_t targetRows, int32_t row) {
+  if (sourceRows <= 0 || targetRows <= 0) return 0;
+  const int64_t ystep = (int64_t(sourceRows) << 16) / targetRows;
+  return QuickPosition((ystep >> 1) - 32768 + int64_t(row) * ystep, sourceRows).Index0;
+}
+
 void TFastDIB::QuickResizeInto(TFastDIB& target) const {
+  QuickResizeRowsInto(target, 0, target.AbsHeight);
+}
+
+void TFastDIB::QuickResizeRowsInto(TFastDIB& target, int32_t firstRow, int32_t endRow) const {
   if (!HasPixels(*this) || !HasPixels(target)) return;
   RequireSameDepth(*this, target, "resize");
+  firstRow = std::max(firstRow, 0);
+  endRow = std::min(endRow, target.AbsHeight);
+  if (firstRow >= endRow) return;
   int channels = 0;
   TQuickRowFn rowFn = nullptr;
   // clang-format off
@@ -936,9 +949,9 @@ void TFastDIB::QuickResizeInto(TFastDIB& target) const {
 
   // Each target row reads two source rows and nothing written before it: the rows may split.
   const int64_t start = (ystep >> 1) - 32768;
-  ForEachRowRange(dh, int64_t(dw) * channels * 4, [&](int32_t begin, int32_t end) {
-    int64_t y = start + int64_t(begin) * ystep;
-    for (int32_t row = begin; row < end; ++row, y += ystep) {
+  ForEachRowRange(endRow - firstRow, int64_t(dw) * channels * 4, [&](int32_t begin, int32_t end) {
+    int64_t y = start + int64_t(firstRow + begin) * ystep;
+    for (int32_t row = firstRow + begin; row < firstRow + end; ++row, y += ystep) {
       const TQuickAxisPos p = QuickPosition(y, sh);
       const int32_t fy = p.Fraction;
       const uint8_t* r0 = Scanlines[size_t(p.Index0)];

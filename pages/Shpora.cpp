@@ -99,24 +99,19 @@ std::unique_ptr<TShpora> TShpora::CreateFromPhoto(const QString& photoPath, cons
             .toStdString());
 
   // The import decoder brings grayscale and CMYK photos to 24-bit colour in the same pass, so
-  // the rest of the import only ever sees colour.
-  std::unique_ptr<TFastDIB> decoded = DecodeJpegAsColor(photoPath, ImportScaleDenominator, true);
-  const int32_t w = decoded->Width();
-  const int32_t h = decoded->AbsHeight;
-  record->Rotation = w > h ? 1 : 0;
-
-  int32_t rw = 0, rh = 0;
-  ReducedSize(w, h, rw, rh);
-  // Always through the resize, also at the same size: the working copy is a fresh picture.
-  auto reduced = std::make_unique<TFastDIB>(rw, 24, rh, TFastDIB::TUncleared{});
-  decoded->QuickResizeInto(*reduced);
-  decoded.reset();
+  // the rest of the import only ever sees colour. The reduction (always through the resize, also
+  // at the same size: the working copy is a fresh picture) and the working JPEG's encoding are
+  // made while the photo is being decoded.
+  TReducedPhoto photo =
+      DecodeReduceEncode(photoPath, ImportScaleDenominator, ReducedSize, kJpegQuality);
+  record->Rotation = photo.DecodedWidth > photo.DecodedHeight ? 1 : 0;
 
   // The encoder writes beside the target and renames, so a failure leaves no partial file; the
   // record takes the name only once the file is there, and so never deletes a file it did not
   // write.
   try {
-    WriteWorkingCopy(workName, EncodeJpeg(*reduced, kJpegQuality));
+    if (photo.Jpeg.isEmpty()) throw std::runtime_error(photo.EncodeError);
+    WriteWorkingCopy(workName, photo.Jpeg);
   } catch (const std::runtime_error& e) {
     throw std::runtime_error(
         QStringLiteral("Cannot add \"%1\": its working copy cannot be written (%2)")
@@ -125,7 +120,7 @@ std::unique_ptr<TShpora> TShpora::CreateFromPhoto(const QString& photoPath, cons
   }
   record->WorkFile = workName;
 
-  record->Process(std::move(reduced), false);
+  record->Process(std::move(photo.Picture), false);
   return record;
 }
 
