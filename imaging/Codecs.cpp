@@ -384,15 +384,20 @@ TReducedPhoto DecodeReduceEncode(
   bool decoderFailed = false;
   std::atomic<bool> encoderFailed{false};
 
+  // Rows are handed on in bands: the decoder may deliver a row or two per call, and waking the
+  // other side for each would cost more than the work it does.
+  constexpr int32_t kBand = 48;
   const std::function<void()> decode = [&] {
     try {
-      int32_t done = 0;
+      int32_t done = 0, told = 0;
       while (done < sh && !encoderFailed.load(std::memory_order_relaxed)) {
         done = ReadSomeRows(d, *decoded, path, scratch);
+        if (done - told < kBand && done < sh) continue;
         {
           std::lock_guard<std::mutex> lock(mutex);
           decodedRows = done;
         }
+        told = done;
         progress.notify_one();
       }
     } catch (...) {
