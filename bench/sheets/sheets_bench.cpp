@@ -208,6 +208,27 @@ void BM_PrintMemory(benchmark::State& state) {
       benchmark::Counter(sheets, benchmark::Counter::kIsIterationInvariantRate |
                                      benchmark::Counter::kInvert);
 }
+// What rendering one printed sheet adds to the resident size, without a printer: the sheet
+// bitmap (2520 x 3564 x 3 bytes, 25.7 MiB) and what the cells need while they are drawn, one
+// full picture at a time with its working images.
+void BM_DrawSheetMemory(benchmark::State& state) {
+  const TBenchDocument& document = TBenchDocument::Get();
+  if (document.Empty()) return state.SkipWithError("no photos in the photo folder");
+  const std::vector<TShpora*> photos = document.Photos(25);
+  const TSheetTexts texts = MarginTexts();
+  double added = 0;
+  for (auto _ : state) {
+    const double before = StatusMiB("VmRSS");
+    ResetPeakResident();
+    QImage bitmap;
+    DrawSheet(bitmap, 12, 0, FiveByFive(), photos, texts, nullptr);
+    added = StatusMiB("VmHWM") - before;
+  }
+  state.counters["sheet_MiB"] = 2520.0 * 3564 * 3 / (1 << 20);
+  state.counters["added_MiB"] = added;
+}
+BENCHMARK(BM_DrawSheetMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_PrintMemory)->Arg(25)->Arg(100)->Arg(400)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
