@@ -5,18 +5,15 @@
 #include <QAction>
 #include <QPushButton>
 
-#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "Document.h"
 #include "EditorPage.h"
 #include "ExportImages.h"
 #include "Form3.h"
 #include "FormMain.h"
-#include "PhotoOrder.h"
 #include "Prompts.h"
 #include "WaitProtocol.h"
 
@@ -95,68 +92,39 @@ bool TFormMain::SaveDocumentAs() {
   return true;
 }
 
+void TFormMain::TakeLayoutFromControls() {
+  Document.Layout = {LayoutRows(), LayoutColumns(), LayoutOrder()};
+}
+
 void TFormMain::WriteDocument(const QString& path) {
-  std::vector<TDocumentEntry> entries;
-  entries.reserve(PhotoCount());
-  for (int i = 0; i < PhotoCount(); ++i) {
-    entries.push_back({Photo(i), RowTitle(i), Photo(i)->WorkFile});
-  }
-  SaveDocumentFile(path, {LayoutRows(), LayoutColumns(), LayoutOrder()}, entries);
+  TakeLayoutFromControls();
+  Document.Save(path);
 }
 
 void TFormMain::OpenDocument(const QString& path) {
-  const QString name = QFileInfo(path).fileName();
   // The title names the file even when nothing can be read from it.
-  SetDocumentTitle(name);
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) throw NamedError(path, OpenErrorText(path, file));
-  TDocumentReader reader(file);
+  SetDocumentTitle(QFileInfo(path).fileName());
   bool suspended = false;
-  RunFinally(
-      [&] {
-        // Not a document, or a version we do not know: ignored without a message.
-        if (!reader.ReadMagic()) return;
-        EnsureWorkFolder();
-        const int32_t version = reader.ReadInt32();
-        fileView->setUpdatesEnabled(false);
-        suspended = true;
-        if (version == kDocumentVersion) ReadDocumentPhotos(reader, name);
-      },
-      [&] {
-        file.close();
-        if (suspended) fileView->setUpdatesEnabled(true);
-        SelectPhoto(nullptr);
-        OnPageCountChange();
-      });
-}
-
-void TFormMain::ReadDocumentPhotos(TDocumentReader& reader, const QString& documentName) {
-  const TDocumentLayout layout = reader.ReadLayout();
-  SetLayout(layout.Rows, layout.Columns, layout.Order);
-  const int32_t count = reader.ReadCount();
-  // The bar's range is what the file can hold, so that a forged count cannot stretch it.
-  const TWaitScope wait(Wait(), QStringLiteral("Please wait..."),
-                        QStringLiteral("Opening ") + documentName + QStringLiteral("..."), 1,
-                        reader.MaxPhotosLeft(count));
-  const TBusyScope busy(*this);
-  for (int64_t i = 1; i <= count; ++i) {
-    wait.Wait.SetProgress(static_cast<int>(i));
-    if (!wait.Wait.Running()) break;
-    ReadDocumentPhoto(reader, documentName);
-  }
-}
-
-void TFormMain::ReadDocumentPhoto(TDocumentReader& reader, const QString& documentName) {
-  QString title;
-  std::unique_ptr<TShpora> photo = ::ReadDocumentPhoto(reader, WorkFolder, title);
-  TShpora* added = photo.get();
-  InsertRow(PhotoCount(), title, documentName, std::move(photo));
-  try {
-    added->Reload(false);
-  } catch (const std::exception& e) {
-    // The decoder names the working copy, which the user never sees; the row's title they do.
-    throw std::runtime_error(QStringLiteral("%1 (in %2): %3")
-                                 .arg(title, documentName, QString::fromUtf8(e.what()))
-                                 .toStdString());
-  }
+  std::unique_ptr<TBusyScope> busy;
+  TPhotoDocument::TOpenHooks hooks;
+  hooks.LayoutRead = [&](const TDocumentLayout& layout) {
+    fileView->setUpdatesEnabled(false);
+    suspended = true;
+    SetLayout(layout.Rows, layout.Columns, layout.Order);
+    busy = std::make_unique<TBusyScope>(*this);
+  };
+  hooks.PhotoRead = [&](int32_t row) {
+    // The row is in the list before its pictures are made, so a photo that cannot be read
+    // stays visible as the row the error names.
+    InsertViewRow(row);
+    Document.ReloadRow(row);
+  };
+  // Not a document, or a version we do not know: ignored without a message.
+  RunFinally([&] { Document.Open(path, Wait(), hooks, TPhotoDocument::TLockUse::IfFree); },
+             [&] {
+               busy.reset();
+               if (suspended) fileView->setUpdatesEnabled(true);
+               SelectPhoto(nullptr);
+               OnPageCountChange();
+             });
 }

@@ -107,10 +107,10 @@ TFormMain::~TFormMain() {
   Editor = nullptr;
   fileView->blockSignals(true);
   fileView->clear();
+  Document.Clear();
 }
 
 void TFormMain::FormCreate(const QString& exePath) {
-  WorkFolder.clear();
   // Numbers are written and read with "." whatever the user's locale.
   QLocale::setDefault(QLocale::c());
   std::setlocale(LC_NUMERIC, "C");
@@ -397,20 +397,6 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   return QMainWindow::eventFilter(watched, event);
-}
-
-void TFormMain::EnsureWorkFolder() {
-  // A cleaner of the temporary folder may have removed the folder while the program ran. The
-  // rows' files went with it, but new photos need a place: a new private folder, never the old
-  // name, which someone else may have taken meanwhile.
-  if (!WorkFolder.isEmpty() && !QFileInfo(WorkFolder).isDir()) WorkFolder.clear();
-  if (WorkFolder.isEmpty()) WorkFolder = CreatePrivateWorkFolder(TempFolder(), TickCount());
-}
-
-void TFormMain::RemoveWorkFolder() {
-  if (WorkFolder.isEmpty()) return;
-  RemoveFolderIfEmpty(WorkFolder);
-  if (!QFileInfo::exists(WorkFolder)) WorkFolder.clear();
 }
 
 void TFormMain::SetDocumentTitle(const QString& documentName) {

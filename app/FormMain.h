@@ -1,7 +1,8 @@
 #pragma once
-// TFormMain: the one main window and the state of the running program. It owns the photo list
-// (each row owns its TShpora record, which owns its working JPEG in WorkFolder), the document
-// commands, the folders and the title bar. Everything runs on the user-interface thread.
+// TFormMain: the one main window and the state of the running program. It owns the document
+// (TPhotoDocument: the photo records in order, the layout, the work folder) and shows its photo
+// list in `fileView`, a view whose rows mirror the document's; the document commands, the folders
+// and the title bar. Everything runs on the user-interface thread.
 //
 // Every handler runs through RunHandler: an exception ends the command, its message is shown
 // in a message box, and the window stays usable. Long loops show the wait dialog with the main
@@ -20,11 +21,10 @@
 #include <QMainWindow>
 #include <QStringList>
 
-#include "Document.h"
 #include "EditorHost.h"
 #include "FastDIB.h"
 #include "Icons.h"
-#include "PhotoOrder.h"
+#include "PhotoDocument.h"
 #include "Printing.h"
 #include "SheetLayout.h"
 #include "SheetTexts.h"
@@ -75,7 +75,6 @@ class TFormMain : public QMainWindow, public IEditorHost {
   bool AdsEnabled = false;
   // The last rendered preview sheet, 420 x 594 at 24 bits; the preview image shows a copy.
   QImage SheetBitmap;
-  QString WorkFolder;     // empty until first needed; ends with a separator
   QString AppDataFolder;  // ends with a separator
   QString TitleBase;
   QString InfoText;
@@ -133,8 +132,10 @@ class TFormMain : public QMainWindow, public IEditorHost {
   bool FormClose();
 
   // --- Folders and title ---
-  void EnsureWorkFolder();
-  void RemoveWorkFolder();
+  // The document's work folder: empty until first needed; ends with a separator.
+  QString WorkFolder() const { return Document.WorkFolder().Path(); }
+  void EnsureWorkFolder() { Document.WorkFolder().Ensure(); }
+  void RemoveWorkFolder() { Document.WorkFolder().Remove(); }
   // The title bar: TitleBase + " - [" + name + "]".
   void SetDocumentTitle(const QString& documentName);
 
@@ -278,16 +279,17 @@ class TFormMain : public QMainWindow, public IEditorHost {
 
   // Shows the save dialog and writes the document; false when the user cancelled the dialog.
   bool SaveDocumentAs();
-  void ReadDocumentPhotos(TDocumentReader& reader, const QString& documentName);
-  void ReadDocumentPhoto(TDocumentReader& reader, const QString& documentName);
-  void InsertRow(int index, const QString& title, const QString& path,
-                 std::unique_ptr<TShpora> photo);
-  void RemoveRow(int index);
-  // Rebuilds the list in a new order; rows keep their records.
+  // The view's row for the document's row `index`, inserted at the same place.
+  void InsertViewRow(int index);
+  // Rearranges the view's rows and their selection as the document's were rearranged.
   void ApplyRowOrder(const TRowOrder& order);
+  // The document's layout from the controls, before it is saved.
+  void TakeLayoutFromControls();
   std::vector<bool> SelectionFlags() const;
 
   IUserPrompts& Prompts;
+  // The rows of `fileView` are a view of this document's rows, always in the same order.
+  TPhotoDocument Document;
   IWaitProtocol* FormWait = nullptr;
   TForm3* Form3 = nullptr;
   // "Print photocopy" reuses one printer, made on the first print.

@@ -21,7 +21,6 @@ namespace {
 
 // The preview is drawn at 2 pixels per millimetre: 420 x 594, the editor's reference frame.
 constexpr int32_t kPreviewScale = 2;
-constexpr int kMaxCells = 5;
 
 QLabel* Caption(QWidget* parent, const QString& text, const QRect& geometry) {
   auto* label = new QLabel(text, parent);
@@ -29,10 +28,10 @@ QLabel* Caption(QWidget* parent, const QString& text, const QRect& geometry) {
   return label;
 }
 
-QSpinBox* LayoutSpin(QWidget* parent, const QRect& geometry, int maximum, int value) {
+QSpinBox* LayoutSpin(QWidget* parent, const QRect& geometry, int minimum, int maximum, int value) {
   auto* spin = new QSpinBox(parent);
   spin->setGeometry(geometry);
-  spin->setRange(1, maximum);
+  spin->setRange(minimum, maximum);
   spin->setValue(value);
   spin->setAlignment(Qt::AlignCenter);
   return spin;
@@ -43,16 +42,16 @@ QSpinBox* LayoutSpin(QWidget* parent, const QRect& geometry, int maximum, int va
 void TFormMain::CreatePreviewTab() {
   QWidget* tab = TabPreview;
   Caption(tab, QStringLiteral("Rows"), QRect(8, 2, 44, 16));
-  sSpinRows = LayoutSpin(tab, QRect(8, 19, 44, 24), kMaxCells, 4);
+  sSpinRows = LayoutSpin(tab, QRect(8, 19, 44, 24), kLayoutMinCells, kLayoutMaxCells, 4);
   Caption(tab, QStringLiteral("Columns"), QRect(59, 2, 50, 16));
-  sSpinColls = LayoutSpin(tab, QRect(59, 19, 46, 24), kMaxCells, 4);
+  sSpinColls = LayoutSpin(tab, QRect(59, 19, 46, 24), kLayoutMinCells, kLayoutMaxCells, 4);
   sComboOrder = new QComboBox(tab);
   sComboOrder->setGeometry(8, 43, 97, 22);
   sComboOrder->addItems({QStringLiteral("by rows"), QStringLiteral("by columns")});
   sComboOrder->setCurrentIndex(0);
 
   Caption(tab, QStringLiteral("Page"), QRect(128, 2, 49, 16));
-  sSpinPageNumber = LayoutSpin(tab, QRect(128, 19, 49, 24), 1, 1);
+  sSpinPageNumber = LayoutSpin(tab, QRect(128, 19, 49, 24), 1, 1, 1);
   sSpinPageNumber->setEnabled(false);
   sLabel14 = Caption(tab, QStringLiteral("Total:"), QRect(125, 46, 34, 16));
   sLabel4 = Caption(tab, QStringLiteral("---"), QRect(161, 46, 60, 16));

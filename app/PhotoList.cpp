@@ -1,47 +1,29 @@
-// The photo list of the main window: adding, removing, reordering and the save prompt. Every
-// command that changes the list is refused while an export runs over it.
-#include <QFileInfo>
-#include <QLocale>
+// The photo list of the main window, a view of the document's rows: adding, removing,
+// reordering and the save prompt. The document does the work; the view follows it row for row
+// and keeps the selection. Every command that changes the list is refused while an export runs
+// over it.
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTreeWidget>
 
 #include "EditorPage.h"
 #include "FormMain.h"
-#include "PhotoOrder.h"
 #include "Prompts.h"
 #include "WaitProtocol.h"
 
 namespace {
 
-// A row owns its photo record; moving the row moves the record with it, never a copy.
-class TPhotoItem : public QTreeWidgetItem {
- public:
-  TPhotoItem(const QString& title, const QString& path, std::unique_ptr<TShpora> photo)
-      : QTreeWidgetItem(QStringList{title, path}), Photo(std::move(photo)) {}
-  std::unique_ptr<TShpora> Photo;
-};
-
-QString FolderOf(const QFileInfo& info) {
-  QString folder = info.absolutePath();
-  if (!folder.endsWith(u'/')) folder += u'/';
-  return folder;
-}
-
 const char* const kPhotoFilter = "*.jpg|*.jpg|*.*|*.*";
 
 }  // namespace
 
-int TFormMain::PhotoCount() const { return fileView->topLevelItemCount(); }
+int TFormMain::PhotoCount() const { return Document.Count(); }
 
-TShpora* TFormMain::Photo(int row) const {
-  auto* item = static_cast<TPhotoItem*>(fileView->topLevelItem(row));
-  return item ? item->Photo.get() : nullptr;
-}
+TShpora* TFormMain::Photo(int row) const { return Document.Photo(row); }
 
-QString TFormMain::RowTitle(int row) const { return fileView->topLevelItem(row)->text(0); }
+QString TFormMain::RowTitle(int row) const { return Document.Row(row).Title; }
 
-QString TFormMain::RowPath(int row) const { return fileView->topLevelItem(row)->text(1); }
+QString TFormMain::RowPath(int row) const { return Document.Row(row).SecondColumn; }
 
 std::vector<bool> TFormMain::SelectionFlags() const {
   std::vector<bool> flags(PhotoCount());
@@ -64,12 +46,10 @@ void TFormMain::SelectRows(const std::vector<int>& rows) {
   }
 }
 
-void TFormMain::InsertRow(int index, const QString& title, const QString& path,
-                          std::unique_ptr<TShpora> photo) {
-  fileView->insertTopLevelItem(index, new TPhotoItem(title, path, std::move(photo)));
+void TFormMain::InsertViewRow(int index) {
+  const TPhotoRow& row = Document.Row(index);
+  fileView->insertTopLevelItem(index, new QTreeWidgetItem(QStringList{row.Title, row.SecondColumn}));
 }
-
-void TFormMain::RemoveRow(int index) { delete fileView->takeTopLevelItem(index); }
 
 void TFormMain::ApplyRowOrder(const TRowOrder& order) {
   const QSignalBlocker block(fileView);
@@ -88,30 +68,14 @@ void TFormMain::AddFilesClick() {
 void TFormMain::AddFileList(const QStringList& names) {
   if (ListChangesRefused()) return;
   if (names.isEmpty()) return;
-  const TWaitScope wait(Wait(), QStringLiteral("Please wait..."), QStringLiteral("Adding files..."),
-                        0, static_cast<int>(names.size()));
   const TBusyScope busy(*this);
-  const QStringList sorted = SortedForAdding(names, QLocale::system());
-  RunFinally(
-      [&] {
-        for (int i = 0; i < sorted.size(); ++i) {
-          wait.Wait.SetProgress(i);
-          if (!wait.Wait.Running()) break;
-          AddPhotoFile(sorted[i]);
-        }
-      },
-      [&] { OnPageCountChange(); });
+  RunFinally([&] { Document.AddPhotoFiles(names, Wait(), [this](int32_t row) { InsertViewRow(row); }); },
+             [&] { OnPageCountChange(); });
 }
 
 void TFormMain::AddPhotoFile(const QString& path) {
-  if (!IsJpegName(path)) return;
-  const QFileInfo info(path);
-  QStringList secondColumns;
-  for (int i = 0; i < PhotoCount(); ++i) secondColumns << RowPath(i);
-  const int place = InsertionPlace(secondColumns, info.absoluteFilePath());
-  EnsureWorkFolder();
-  std::unique_ptr<TShpora> photo = TShpora::CreateFromPhoto(path, WorkFolder);
-  InsertRow(place, info.fileName(), FolderOf(info), std::move(photo));
+  const int32_t row = Document.AddPhotoFile(path);
+  if (row >= 0) InsertViewRow(row);
 }
 
 void TFormMain::FilesDropped(const QStringList& names) {
@@ -132,7 +96,10 @@ void TFormMain::RemoveSelectedClick() {
   {
     // One change notification at the end instead of one per deleted row.
     const QSignalBlocker block(fileView);
-    for (auto row = selected.rbegin(); row != selected.rend(); ++row) RemoveRow(*row);
+    Document.RemoveRows(selected);
+    for (auto row = selected.rbegin(); row != selected.rend(); ++row) {
+      delete fileView->takeTopLevelItem(*row);
+    }
     fileView->clearSelection();
     const int index = SelectionAfterRemoval(first, PhotoCount());
     if (index >= 0) {
@@ -154,8 +121,8 @@ void TFormMain::ClearDocument() {
   RightTabs->setCurrentWidget(TabHowTo);
   {
     const QSignalBlocker block(fileView);
-    for (int row = PhotoCount() - 1; row >= 0; --row) RemoveRow(row);
-    fileView->clearSelection();
+    Document.Clear();
+    fileView->clear();
   }
   SetDocumentTitle(QStringLiteral("New document"));
   OnPageCountChange();
@@ -165,7 +132,7 @@ void TFormMain::sSpeedButtonUpClick() {
   if (ListChangesRefused()) return;
   SelectPhoto(nullptr);
   fileView->setUpdatesEnabled(false);
-  ApplyRowOrder(MoveSelectedUp(MakeRowOrder(SelectionFlags())));
+  ApplyRowOrder(Document.MoveUp(SelectionFlags()));
   fileView->setUpdatesEnabled(true);
   fileViewChange();
 }
@@ -174,7 +141,7 @@ void TFormMain::sSpeedButtonDownClick() {
   if (ListChangesRefused()) return;
   SelectPhoto(nullptr);
   fileView->setUpdatesEnabled(false);
-  ApplyRowOrder(MoveSelectedDown(MakeRowOrder(SelectionFlags())));
+  ApplyRowOrder(Document.MoveDown(SelectionFlags()));
   fileView->setUpdatesEnabled(true);
   fileViewChange();
 }
@@ -182,10 +149,8 @@ void TFormMain::sSpeedButtonDownClick() {
 void TFormMain::sSpeedButtonSortClick() {
   if (ListChangesRefused()) return;
   SelectPhoto(nullptr);
-  QStringList titles;
-  for (int i = 0; i < PhotoCount(); ++i) titles << RowTitle(i);
   fileView->setUpdatesEnabled(false);
-  ApplyRowOrder(SortByTitle(MakeRowOrder(SelectionFlags()), titles));
+  ApplyRowOrder(Document.SortByTitle(SelectionFlags()));
   fileView->setUpdatesEnabled(true);
   fileViewChange();
 }

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "EditorLogic.h"
+#include "ApplyToMany.h"
+#include "CropRules.h"
 
 namespace {
 

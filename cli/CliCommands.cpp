@@ -18,11 +18,12 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include "ApplyToMany.h"
 #include "CliArgs.h"
-#include "CliDocument.h"
 #include "Codecs.h"
-#include "EditorLogic.h"
+#include "CropRules.h"
 #include "ExportImages.h"
+#include "PhotoDocument.h"
 #include "PhotoOrder.h"
 #include "Printing.h"
 #include "SheetRenderer.h"
@@ -34,8 +35,6 @@ namespace {
 const QString kProgram = QStringLiteral("tavrolin-cli");
 
 // The editor's ranges for the two adjustment values and the layout.
-constexpr int32_t kLayoutMin = 1;
-constexpr int32_t kLayoutMax = 5;
 // Copies are separate print jobs; a number beyond this is a typing mistake, not a wish.
 constexpr int32_t kMaxCopies = 999;
 // The sheet scales a user can ask for: the preview's and the printer's.
@@ -214,12 +213,12 @@ bool ApplyLayoutOptions(const TParsedArgs& args, TDocumentLayout& layout) {
   bool any = false;
   if (args.Has(QStringLiteral("--rows"))) {
     layout.Rows = ParseIntInRange(QStringLiteral("--rows"), args.Value(QStringLiteral("--rows")),
-                                  kLayoutMin, kLayoutMax);
+                                  kLayoutMinCells, kLayoutMaxCells);
     any = true;
   }
   if (args.Has(QStringLiteral("--columns"))) {
     layout.Columns = ParseIntInRange(QStringLiteral("--columns"),
-                                     args.Value(QStringLiteral("--columns")), kLayoutMin, kLayoutMax);
+                                     args.Value(QStringLiteral("--columns")), kLayoutMinCells, kLayoutMaxCells);
     any = true;
   }
   if (args.Has(QStringLiteral("--order"))) {
@@ -244,19 +243,31 @@ void CheckPhotoFiles(const QStringList& names) {
   }
 }
 
-void ThrowIfInterrupted(const TCliDocument& document, const QString& what) {
+void ThrowIfInterrupted(const TPhotoDocument& document, const QString& what) {
   if (!document.Complete() || InterruptRequested()) {
     throw std::runtime_error(QStringLiteral("interrupted; %1").arg(what).toStdString());
   }
 }
 
-void OpenDocument(TCliDocument& document, const QString& path, TCliIo& io) {
-  document.Open(path, io.Wait);
+// Opens the document at `path` for a command. A file that is not a document, or of another
+// version, is an error here (the window ignores it silently; a command must say why it did
+// nothing). A command that writes the document back holds its lock from before the reading to
+// the end of the writing, so no other writer's change can slip in between.
+void OpenDocument(TPhotoDocument& document, const QString& path, TCliIo& io,
+                  TPhotoDocument::TLockUse lock = TPhotoDocument::TLockUse::None) {
+  const TPhotoDocument::TOpenResult opened = document.Open(path, io.Wait, {}, lock);
+  if (opened.What == TPhotoDocument::TOpenResult::NotDocument) {
+    throw NamedError(path, QStringLiteral("not a Tavrolin document"));
+  }
+  if (opened.What == TPhotoDocument::TOpenResult::OtherVersion) {
+    throw NamedError(path,
+                     QStringLiteral("document version %1 is not supported").arg(opened.Version));
+  }
   ThrowIfInterrupted(document, QStringLiteral("nothing was written"));
 }
 
-int32_t AddPhotos(TCliDocument& document, const QStringList& names, TCliIo& io) {
-  const int32_t added = document.AddPhotoFiles(names, io.Wait, [&](const QString& name) {
+int32_t AddPhotos(TPhotoDocument& document, const QStringList& names, TCliIo& io) {
+  const int32_t added = document.AddPhotoFiles(names, io.Wait, {}, [&](const QString& name) {
     io.Err << kProgram << ": skipped " << name << ": not a JPEG file by name\n";
     io.Err.flush();
   });
@@ -331,7 +342,7 @@ int RunNew(const TParsedArgs& args, TCliIo& io) {
   }
   // As the save dialog does: a name typed without an extension gets the document's.
   if (FileExtension(QFileInfo(path).fileName()).isEmpty()) path += QStringLiteral(".TavDoc");
-  TCliDocument document;
+  TPhotoDocument document;
   ApplyLayoutOptions(args, document.Layout);
   if (QFileInfo::exists(path)) {
     throw std::runtime_error(
@@ -360,8 +371,8 @@ int RunAdd(const TParsedArgs& args, TCliIo& io) {
   const QString path = args.Positional[0];
   const QStringList photos = args.Positional.mid(1);
   CheckPhotoFiles(photos);
-  TCliDocument document;
-  OpenDocument(document, path, io);
+  TPhotoDocument document;
+  OpenDocument(document, path, io, TPhotoDocument::TLockUse::Required);
   if (AddPhotos(document, photos, io) == 0) {
     throw std::runtime_error(
         "no photos to add: none of the names ends in .jpg or .jpeg; the document is unchanged");
@@ -370,7 +381,7 @@ int RunAdd(const TParsedArgs& args, TCliIo& io) {
   return kExitOk;
 }
 
-void PrintInfoText(const TCliDocument& document, const QString& path, QTextStream& out) {
+void PrintInfoText(const TPhotoDocument& document, const QString& path, QTextStream& out) {
   const TDocumentLayout& layout = document.Layout;
   out << "Document: " << QFileInfo(path).fileName() << "\n";
   const auto plural = [](int32_t n, const char* word) {
@@ -378,17 +389,17 @@ void PrintInfoText(const TCliDocument& document, const QString& path, QTextStrea
   };
   out << "Layout:   " << plural(layout.Rows, "row") << " x " << plural(layout.Columns, "column") << ", "
       << Choice(OrderName(layout.Order), layout.Order, 0, 1) << "\n";
-  out << "Photos:   " << document.PhotoCount() << "\n";
+  out << "Photos:   " << document.Count() << "\n";
   out << "Sheets:   " << document.SheetCount() << "\n";
-  if (document.Rows.empty()) return;
+  if (document.Count() == 0) return;
 
   const QStringList heads = {QStringLiteral("#"),        QStringLiteral("Title"),
                              QStringLiteral("Rotate"),   QStringLiteral("Type"),
                              QStringLiteral("Bright."),  QStringLiteral("Contr."),
                              QStringLiteral("Crop L,R,T,B"), QStringLiteral("Working JPEG")};
   std::vector<QStringList> lines;
-  for (int32_t i = 0; i < document.PhotoCount(); ++i) {
-    const TCliRow& row = document.Rows[static_cast<size_t>(i)];
+  for (int32_t i = 0; i < document.Count(); ++i) {
+    const TPhotoRow& row = document.Row(i);
     const TShpora& p = *row.Photo;
     const TJpegFacts jpeg = JpegFacts(p.WorkFile);
     const QString size = jpeg.Problem.isEmpty()
@@ -417,10 +428,10 @@ void PrintInfoText(const TCliDocument& document, const QString& path, QTextStrea
   for (const QStringList& line : lines) writeLine(line);
 }
 
-void PrintInfoJson(const TCliDocument& document, const QString& path, QTextStream& out) {
+void PrintInfoJson(const TPhotoDocument& document, const QString& path, QTextStream& out) {
   QJsonArray photos;
-  for (int32_t i = 0; i < document.PhotoCount(); ++i) {
-    const TCliRow& row = document.Rows[static_cast<size_t>(i)];
+  for (int32_t i = 0; i < document.Count(); ++i) {
+    const TPhotoRow& row = document.Row(i);
     const TShpora& p = *row.Photo;
     const TJpegFacts jpeg = JpegFacts(p.WorkFile);
     QJsonObject photo{{"number", i + 1},
@@ -456,7 +467,7 @@ void PrintInfoJson(const TCliDocument& document, const QString& path, QTextStrea
 int RunInfo(const TParsedArgs& args, TCliIo& io) {
   ExpectPositional(args, 1, 1, QStringLiteral("the document"));
   const QString path = args.Positional[0];
-  TCliDocument document;
+  TPhotoDocument document;
   OpenDocument(document, path, io);
   if (args.Has(QStringLiteral("--json"))) {
     PrintInfoJson(document, path, io.Out);
@@ -534,12 +545,12 @@ int RunSet(const TParsedArgs& args, TCliIo& io) {
                                      "--brightness, --contrast, --crop, --rows, --columns, --order"));
   }
 
-  TCliDocument document;
-  OpenDocument(document, path, io);
-  const std::vector<int32_t> indexes = SelectedIndexes(selection, document.PhotoCount());
+  TPhotoDocument document;
+  OpenDocument(document, path, io, TPhotoDocument::TLockUse::Required);
+  const std::vector<int32_t> indexes = SelectedIndexes(selection, document.Count());
   if (change.Any()) {
     for (int32_t i : indexes) {
-      TShpora& photo = *document.Rows[static_cast<size_t>(i)].Photo;
+      TShpora& photo = *document.Photo(i);
       CopyChosenGroups(change.Over(photo), photo, change.Groups());
     }
   }
@@ -579,7 +590,7 @@ int RunSheet(const TParsedArgs& args, TCliIo& io) {
   const int32_t page = ParseIntInRange(QStringLiteral("--page"), args.Value(QStringLiteral("--page")), 1,
                                        std::numeric_limits<int32_t>::max());
   const QString path = args.Positional[0];
-  TCliDocument document;
+  TPhotoDocument document;
   OpenDocument(document, path, io);
   // A document without photos still has the one blank sheet the preview shows.
   const int32_t sheets = std::max(document.SheetCount(), 1);
@@ -644,7 +655,7 @@ int RunPrint(const TParsedArgs& args, TCliIo& io) {
   if (args.Has(QStringLiteral("--pages"))) asked = ParseSheetRange(args.Value(QStringLiteral("--pages")));
 
   const QString path = args.Positional[0];
-  TCliDocument document;
+  TPhotoDocument document;
   OpenDocument(document, path, io);
   const int32_t sheets = document.SheetCount();
   if (sheets == 0) throw std::runtime_error("the document has no photos; nothing to print");
@@ -675,12 +686,12 @@ int RunExport(const TParsedArgs& args, TCliIo& io) {
   if (prefix.contains(u'/')) throw TUsageError(QStringLiteral("--prefix: a file name prefix has no \"/\""));
   const QString path = args.Positional[0];
   const QString folder = args.Positional[1];
-  TCliDocument document;
+  TPhotoDocument document;
   OpenDocument(document, path, io);
-  if (document.PhotoCount() == 0) throw std::runtime_error("the document has no photos; nothing to export");
+  if (document.Count() == 0) throw std::runtime_error("the document has no photos; nothing to export");
   const int32_t written = ExportImages(document.Photos(), io.Wait, folder, prefix, format);
-  if (written < document.PhotoCount()) {
-    throw std::runtime_error(QStringLiteral("interrupted after %1 of %2 pages").arg(written).arg(document.PhotoCount()).toStdString());
+  if (written < document.Count()) {
+    throw std::runtime_error(QStringLiteral("interrupted after %1 of %2 pages").arg(written).arg(document.Count()).toStdString());
   }
   return kExitOk;
 }

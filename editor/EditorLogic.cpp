@@ -3,28 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "WaitProtocol.h"
-
-int32_t ClampHandle(THandleEdge edge, int32_t raw, int32_t opposite) {
-  int32_t v = raw;
-  switch (edge) {
-    case THandleEdge::Top:
-    case THandleEdge::Left:
-      if (v < kHandleLowLimit) v = kHandleLowLimit;
-      if (v > opposite - kHandleGap) v = opposite - kHandleGap;
-      break;
-    case THandleEdge::Bottom:
-      if (v > kHandleBottomLimit) v = kHandleBottomLimit;
-      if (v < opposite + kHandleGap) v = opposite + kHandleGap;
-      break;
-    case THandleEdge::Right:
-      if (v > kHandleRightLimit) v = kHandleRightLimit;
-      if (v < opposite + kHandleGap) v = opposite + kHandleGap;
-      break;
-  }
-  return v;
-}
-
 TZoomOrigin MagnifierOrigin(int32_t x, int32_t y, int32_t viewWidth, int32_t viewHeight,
                             int32_t pictureWidth, int32_t pictureHeight, int32_t zoomWidth,
                             int32_t zoomHeight) {
@@ -68,44 +46,4 @@ void CopyZoomWindow(const TFastDIB& source, TZoomOrigin origin, QImage& target) 
     std::memcpy(out + leftBytes, in, copyBytes);
     std::memset(out + leftBytes + copyBytes, 0xFF, rightBytes);
   }
-}
-
-bool InApplyScope(TApplyScope scope, int position) {
-  switch (scope) {
-    case TApplyScope::Even: return position % 2 == 0;
-    case TApplyScope::Odd: return position % 2 != 0;
-    case TApplyScope::All: break;
-  }
-  return true;
-}
-
-void CopyChosenGroups(const TShporaData& source, TShporaData& target, int applyWhat) {
-  if (applyWhat & ApplyImageType) target.ImageType = source.ImageType;
-  if (applyWhat & ApplyRotation) target.Rotation = source.Rotation;
-  if (applyWhat & ApplyBrightnessContrast) {
-    target.Brightness = source.Brightness;
-    target.Contrast = source.Contrast;
-  }
-  if (applyWhat & ApplyCropping) {
-    target.CropLeft = source.CropLeft;
-    target.CropRight = source.CropRight;
-    target.CropTop = source.CropTop;
-    target.CropBottom = source.CropBottom;
-  }
-}
-
-int ApplyToMany(const TShporaData& source, const std::vector<TShpora*>& photos,
-                const TApplyOptions& options, IWaitProtocol& wait) {
-  int done = 0;
-  const int n = static_cast<int>(photos.size());
-  for (int p = 1; p <= n; ++p) {
-    wait.SetProgress(p);
-    if (!wait.Running()) break;
-    if (!InApplyScope(options.ApplyScope, p)) continue;
-    TShpora& photo = *photos[p - 1];
-    CopyChosenGroups(source, photo, options.ApplyWhat);
-    photo.Reload(false);
-    ++done;
-  }
-  return done;
 }

@@ -1,33 +1,15 @@
 #pragma once
-// The editor's rules, apart from its widgets: where a dragged crop handle may go, which part of
-// the full picture the magnifier shows, and how "Apply to many..." copies parameters.
+// The editor's rules, apart from its widgets: which part of the full picture the magnifier shows.
+// Where a dragged crop handle may go (CropRules.h) and how "Apply to many..." copies parameters
+// (ApplyToMany.h) are rules of the document, shared with the command line's "set".
 #include <cstdint>
 #include <vector>
 
 #include <QImage>
 
+#include "ApplyToMany.h"
+#include "CropRules.h"
 #include "Shpora.h"
-
-class IWaitProtocol;
-
-// --- Crop handles ---
-
-// The four bars: Top is pp1, Bottom pp2, Left pp3, Right pp4.
-enum class THandleEdge { Top, Bottom, Left, Right };
-
-// The range of the Brightness and Contrast values the editor offers.
-constexpr int32_t kParamMin = -20;
-constexpr int32_t kParamMax = 20;
-constexpr int32_t kHandleGap = 20;          // opposite edges never come closer than this
-constexpr int32_t kHandleLowLimit = 1;      // top and left bars stop here
-constexpr int32_t kHandleBottomLimit = 589; // the bottom bar stops here
-constexpr int32_t kHandleRightLimit = 416;  // the right bar stops here
-
-// The position a dragged bar takes for the raw position `raw` (its top for a horizontal bar, its
-// left for a vertical one), given the position of the opposite bar. The frame limit is applied
-// first and the gap rule second, so the gap wins: a right bar dragged left of a left bar at 400
-// stops at 420, beyond the frame.
-int32_t ClampHandle(THandleEdge edge, int32_t raw, int32_t opposite);
 
 // --- Magnifier ---
 
@@ -50,35 +32,3 @@ TZoomOrigin MagnifierOrigin(int32_t x, int32_t y, int32_t viewWidth, int32_t vie
 // into `target` (Format_BGR888, created by the caller). Nothing outside the source is read; what
 // the source does not cover is white. A source of another depth leaves the target all white.
 void CopyZoomWindow(const TFastDIB& source, TZoomOrigin origin, QImage& target);
-
-// --- Apply to many ---
-
-// The groups of parameters "Apply to many..." can copy, as the sum of their values.
-enum TApplyGroup : int {
-  ApplyImageType = 1,
-  ApplyBrightnessContrast = 2,
-  ApplyCropping = 4,
-  ApplyRotation = 8,
-};
-
-enum class TApplyScope { All, Even, Odd };
-
-struct TApplyOptions {
-  int ApplyWhat = ApplyBrightnessContrast | ApplyRotation;
-  TApplyScope ApplyScope = TApplyScope::All;
-};
-
-// Whether list position p (counted from 1) is in the scope: Even takes 2, 4, 6, ..., Odd 1, 3, 5.
-bool InApplyScope(TApplyScope scope, int position);
-
-// Copies the chosen groups from `source` into `target`; the rest of `target` stays.
-void CopyChosenGroups(const TShporaData& source, TShporaData& target, int applyWhat);
-
-// The loop of "Apply to many...": for each position p = 1..photos.size() it moves the wait
-// protocol to p, stops when the user has cancelled, and for a photo in scope copies the chosen
-// groups from `source` and reprocesses it (Reload without the full picture), even when no group
-// is chosen. The caller shows and closes the wait dialog. A failing Reload ends the loop with its
-// error: the photos before it keep their new values and pictures. Returns how many photos were
-// reprocessed.
-int ApplyToMany(const TShporaData& source, const std::vector<TShpora*>& photos,
-                const TApplyOptions& options, IWaitProtocol& wait);

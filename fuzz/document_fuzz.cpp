@@ -1,5 +1,6 @@
-// The .TavDoc reader driven as the main window opens a document: magic, version, layout, count,
-// then for every photo a fresh working file, its parameters, title and JPEG bytes, and Reload.
+// The .TavDoc reader driven as the main window opens a document, through the document model the
+// window and the command line share: magic, version, layout, count, then for every photo a fresh
+// working file, its parameters, title and JPEG bytes, and Reload.
 // The photos read are then drawn into a sheet cell and exported, so that parameters straight
 // from the file (crop edges, rotation, tone values out of every range) reach the page code.
 //
@@ -10,41 +11,39 @@
 #include <stdexcept>
 #include <vector>
 
-#include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 
-#include "Document.h"
 #include "FuzzApplication.h"
 #include "FuzzSupport.h"
+#include "PhotoDocument.h"
 #include "Shpora.h"
+#include "WaitProtocol.h"
 
 namespace {
 
-// One photo record, as the window's reader takes it: the working file is created exclusively
-// before anything is read, the row is added before Reload.
-void ReadPhoto(TDocumentReader& reader, const QString& workFolder,
-               std::vector<std::unique_ptr<TShpora>>& rows) {
-  const QString workFile = TShpora::FindFreeFileName(workFolder, QStringLiteral(".jpg"));
-  if (workFile.isEmpty()) throw std::runtime_error("no free name");
-  std::unique_ptr<TShpora> photo = TShpora::CreateForWorkFile(workFile);
-  QFile work(workFile);
-  if (!work.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-    photo->WorkFile.clear();
-    throw std::runtime_error("cannot create the working file");
+// The window's wait dialog, reduced to what a reader may get wrong: a progress bar's range that
+// a forged count stretched beyond what the file can hold.
+class TCheckedWait : public IWaitProtocol {
+ public:
+  explicit TCheckedWait(int64_t fileSize) : FileSize(fileSize) {}
+  void ShowWait(const QString&, const QString&, int minimum, int maximum) override {
+    if (maximum < minimum - 1 || int64_t(maximum) * kMinPhotoRecordBytes > FileSize)
+      fuzz::Fail("MaxPhotosLeft", QString::number(maximum));
   }
-  reader.ReadParameters(*photo);
-  const QString title = reader.ReadTitle();
-  (void)title;
-  reader.CopyJpeg(work, workFile);
-  if (!work.flush()) throw WriteFailure(workFile, work);
-  work.close();
-  TShpora* added = photo.get();
-  rows.push_back(std::move(photo));
-  added->Reload(false);
-  if (!added->Preview || added->Preview->Width() != kFrameWidth ||
-      added->Preview->AbsHeight != kFrameHeight || added->Preview->BitCount() != 24)
+  void SetProgress(int) override {}
+  bool Running() const override { return true; }
+  void Close() override {}
+
+ private:
+  int64_t FileSize;
+};
+
+void CheckPreview(const TShpora& photo) {
+  if (!photo.Preview || photo.Preview->Width() != kFrameWidth ||
+      photo.Preview->AbsHeight != kFrameHeight || photo.Preview->BitCount() != 24)
     fuzz::Fail("Reload", QStringLiteral("no 420 x 594 preview"));
 }
 
@@ -78,33 +77,41 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const QString workFolder = fuzz::PrivateFolder("work");
+  static const QString documentFolder = fuzz::PrivateFolder("document");
   static const QString exportFolder = fuzz::PrivateFolder("export");
-  QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-  QBuffer file(&bytes);
-  file.open(QIODevice::ReadOnly);
-  TDocumentReader reader(file);
-  std::vector<std::unique_ptr<TShpora>> rows;
-  try {
-    if (reader.ReadMagic() && reader.ReadInt32() == kDocumentVersion) {
-      const TDocumentLayout layout = reader.ReadLayout();
-      const int32_t count = reader.ReadCount();
-      const int32_t range = reader.MaxPhotosLeft(count);
-      if (range < 0 || range > count) fuzz::Fail("MaxPhotosLeft", QString::number(range));
-      for (int64_t i = 1; i <= count; ++i) ReadPhoto(reader, workFolder, rows);
-      (void)layout;
-    }
-  } catch (const std::runtime_error&) {
-    // The photos read before the damaged one stay, as they do in the window.
+  const QString path = documentFolder + QStringLiteral("/input.TavDoc");
+  {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
+      fuzz::Fail("setup", QStringLiteral("cannot write the input file"));
   }
-  for (size_t i = 0; i < rows.size(); ++i) {
+  QString workFolder;
+  {
+    TPhotoDocument document;
+    TCheckedWait wait(int64_t(size));
+    TPhotoDocument::TOpenHooks hooks;
+    // As the window opens a document: each row is reloaded as soon as it is read.
+    hooks.PhotoRead = [&](int32_t row) {
+      document.ReloadRow(row);
+      CheckPreview(*document.Photo(row));
+    };
     try {
-      UsePhoto(*rows[i], exportFolder, (i + size) % 2 == 0);
+      document.Open(path, wait, hooks, TPhotoDocument::TLockUse::None);
     } catch (const std::runtime_error&) {
+      // The photos read before the damaged one stay, as they do in the window.
+    }
+    workFolder = document.WorkFolder().Path();
+    for (int32_t i = 0; i < document.Count(); ++i) {
+      try {
+        UsePhoto(*document.Photo(i), exportFolder, (size_t(i) + size) % 2 == 0);
+      } catch (const std::runtime_error&) {
+      }
     }
   }
-  rows.clear();
-  fuzz::ExpectEmptyFolder(workFolder);
+  // The records deleted their working files, and the empty work folder went with them.
+  if (!workFolder.isEmpty() && QFileInfo::exists(workFolder))
+    fuzz::Fail("TPhotoDocument", QStringLiteral("left the work folder ") + workFolder);
   fuzz::ExpectEmptyFolder(exportFolder);
   return 0;
 }

@@ -4,9 +4,6 @@
 
 namespace {
 
-constexpr int32_t kMinCells = 1;
-constexpr int32_t kMaxCells = 5;
-
 // The click geometry of the preview picture, kept apart from the drawn one on purpose: users
 // have always clicked against these numbers.
 constexpr int32_t kHitOffset = 10;
@@ -15,8 +12,8 @@ constexpr int32_t kHitHeight = 524;
 
 }  // namespace
 
-int32_t TSheetLayout::SafeRows() const { return std::clamp(Rows, kMinCells, kMaxCells); }
-int32_t TSheetLayout::SafeCols() const { return std::clamp(Cols, kMinCells, kMaxCells); }
+int32_t TSheetLayout::SafeRows() const { return std::clamp(Rows, kLayoutMinCells, kLayoutMaxCells); }
+int32_t TSheetLayout::SafeCols() const { return std::clamp(Cols, kLayoutMinCells, kLayoutMaxCells); }
 
 int32_t SheetCount(int32_t photoCount, const TSheetLayout& layout) {
   if (photoCount <= 0) return 0;

@@ -10,6 +10,11 @@
 
 #include <QString>
 
+// A sheet holds 1 to 5 rows and 1 to 5 columns of photos: the window's controls, the command
+// line's options and the sheet geometry all keep to these limits.
+constexpr int32_t kLayoutMinCells = 1;
+constexpr int32_t kLayoutMaxCells = 5;
+
 // The three values of the "Page Preview" tab (and of the document file).
 struct TSheetLayout {
   int32_t Rows = 4;   // 1..5

@@ -11,6 +11,7 @@
 
 #include "AppTestSupport.h"
 #include "Folders.h"
+#include "WorkFolder.h"
 
 namespace {
 
@@ -67,16 +68,16 @@ class WorkFolderOfTheWindow : public AppTest {};
 TEST_F(WorkFolderOfTheWindow, MadeOnceAndKeptForTheRun) {
   MakeForm();
   Form->EnsureWorkFolder();
-  const QString first = Form->WorkFolder;
+  const QString first = Form->WorkFolder();
   EXPECT_TRUE(first.startsWith(Env.Temp() + QStringLiteral("/Tavrolin-")));
   EXPECT_TRUE(first.endsWith(u'/'));
   usleep(5000);
   Form->EnsureWorkFolder();
-  EXPECT_EQ(Form->WorkFolder, first);
+  EXPECT_EQ(Form->WorkFolder(), first);
   EXPECT_EQ(ModeOf(first), mode_t(0700));
   Form->RemoveWorkFolder();
   EXPECT_FALSE(QFileInfo::exists(first));
-  EXPECT_TRUE(Form->WorkFolder.isEmpty());
+  EXPECT_TRUE(Form->WorkFolder().isEmpty());
 }
 
 }  // namespace

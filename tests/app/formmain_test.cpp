@@ -68,7 +68,7 @@ TEST_F(MainWindow, StartsWithItsTitleTabsAndState) {
   EXPECT_EQ(Form->AppDataFolder, Env.DataHome() + QStringLiteral("/Tavrolin/"));
   EXPECT_TRUE(QFileInfo(Form->AppDataFolder).isDir());
   EXPECT_EQ(Form->InfoCacheFile, Form->AppDataFolder + QStringLiteral("Tavrolin.ini"));
-  EXPECT_TRUE(Form->WorkFolder.isEmpty());  // made on first need
+  EXPECT_TRUE(Form->WorkFolder().isEmpty());  // made on first need
   EXPECT_TRUE(FilesIn(Env.Temp()).isEmpty());
   EXPECT_EQ(Form->SheetBitmap.size(), QSize(420, 594));
   EXPECT_EQ(Form->SheetBitmap.depth(), 24);
@@ -156,7 +156,7 @@ TEST_F(MainWindow, ClosingAsksOnlyWithPhotosAndCancelKeepsTheList) {
   EXPECT_TRUE(Form->isVisible());
   EXPECT_EQ(Form->PhotoCount(), 2);
 
-  const QString workFolder = Form->WorkFolder;
+  const QString workFolder = Form->WorkFolder();
   Prompts.Answers = {Answer::No};
   EXPECT_TRUE(Form->close());
   EXPECT_EQ(Form->PhotoCount(), 0);
@@ -272,7 +272,7 @@ TEST_F(MainWindow, SaveAndOpenRoundTrip) {
   for (int i = 0; i < 6; ++i) files << Form->Photo(i)->WorkFile;
   files.removeDuplicates();
   EXPECT_EQ(files.size(), 6);
-  EXPECT_EQ(FilesIn(Form->WorkFolder).size(), 6);
+  EXPECT_EQ(FilesIn(Form->WorkFolder()).size(), 6);
 }
 
 TEST_F(MainWindow, OpenCancelledLeavesAnEmptyNewDocument) {
@@ -345,7 +345,7 @@ TEST_F(MainWindow, DocumentsThatAreNotReadable) {
     EXPECT_TRUE(Form->isEnabled()) << c.Name;
     EXPECT_TRUE(Form->fileView->updatesEnabled()) << c.Name;
     // Every row's working file is there, and no other file is left in the work folder.
-    EXPECT_EQ(FilesIn(Form->WorkFolder).size(), c.Rows) << c.Name;
+    EXPECT_EQ(FilesIn(Form->WorkFolder()).size(), c.Rows) << c.Name;
   }
   // A file that cannot be opened is reported.
   Prompts.Messages.clear();

@@ -64,10 +64,10 @@ TEST_F(PhotoList, AddingAJpegAndAPngAddsOnlyTheJpegWithoutAMessage) {
   // The record's working copy lives in the private work folder, which only the user may enter.
   const QFileInfo work(Form->Photo(0)->WorkFile);
   EXPECT_TRUE(work.exists());
-  EXPECT_EQ(work.absolutePath() + u'/', Form->WorkFolder);
-  EXPECT_TRUE(Form->WorkFolder.startsWith(Env.Temp() + QStringLiteral("/Tavrolin-")));
+  EXPECT_EQ(work.absolutePath() + u'/', Form->WorkFolder());
+  EXPECT_TRUE(Form->WorkFolder().startsWith(Env.Temp() + QStringLiteral("/Tavrolin-")));
   struct stat st {};
-  ASSERT_EQ(::stat(QFile::encodeName(Form->WorkFolder).constData(), &st), 0);
+  ASSERT_EQ(::stat(QFile::encodeName(Form->WorkFolder()).constData(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, mode_t(0700));
 }
 
@@ -120,7 +120,7 @@ TEST_F(PhotoList, ErrorWhileAddingKeepsEarlierRowsAndReleasesTheWindow) {
   EXPECT_FALSE(Form->Busy());
   EXPECT_EQ(Form->SheetCount, 1);
   // Only the one good photo left a working file behind.
-  EXPECT_EQ(FilesIn(Form->WorkFolder).size(), 1);
+  EXPECT_EQ(FilesIn(Form->WorkFolder()).size(), 1);
 }
 
 TEST_F(PhotoList, CancelWhileAddingKeepsThePhotosAddedSoFar) {
@@ -314,7 +314,7 @@ TEST_F(PhotoList, NewDocumentClearsOnlyAfterThePrompt) {
   EXPECT_EQ(Form->SheetCount, 0);
   // The layout and the work folder stay.
   EXPECT_EQ(Form->LayoutRows(), 3);
-  EXPECT_TRUE(QFileInfo::exists(Form->WorkFolder));
+  EXPECT_TRUE(QFileInfo::exists(Form->WorkFolder()));
 
   Prompts.Messages.clear();
   Form->RemoveAllClick();  // empty: no prompt

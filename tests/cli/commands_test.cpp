@@ -2,7 +2,9 @@
 // test the program's temporary folder must be empty again, also after a failed command.
 #include <csignal>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -13,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "CliDocument.h"
+#include "PhotoDocument.h"
 #include "CliTestSupport.h"
 #include "Codecs.h"
 #include "SheetRenderer.h"
@@ -298,6 +300,32 @@ TEST_F(CliCommands, SetChangesOnlyTheChosenPhotosAndValues) {
             0);
 }
 
+TEST_F(CliCommands, AWriterWaitsForTheDocumentsHolderThenFailsNamingIt) {
+  MakeDocument("d.TavDoc", Photos(2));
+  const QByteArray before = ReadAll(Path("d.TavDoc"));
+  {
+    // This process holds the document, as a window that has it open does.
+    TPhotoDocument holder;
+    TTerminalWait quiet(nullptr, false);
+    holder.Open(Path("d.TavDoc"), quiet, {}, TPhotoDocument::TLockUse::Required);
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    for (const QStringList& args : {QStringList{"set", "d.TavDoc", "--brightness", "5"},
+                                    QStringList{"add", "d.TavDoc", Photo("photos/new.jpg")}}) {
+      const TRun run = Cli(args);
+      EXPECT_EQ(run.Code, 1) << args.first().toStdString();
+      EXPECT_TRUE(run.Err.contains(QStringLiteral("d.TavDoc is in use by ")) &&
+                  run.Err.contains(QStringLiteral("(process ") + pid + u')'))
+          << run.Err.toStdString();
+      EXPECT_EQ(ReadAll(Path("d.TavDoc")), before) << args.first().toStdString();
+    }
+    // Reading needs no lock.
+    EXPECT_EQ(Cli({"info", "d.TavDoc"}).Code, 0);
+  }
+  EXPECT_EQ(Cli({"set", "d.TavDoc", "--brightness", "5"}).Code, 0);
+  EXPECT_NE(ReadAll(Path("d.TavDoc")), before);
+  EXPECT_FALSE(QFileInfo::exists(Path(".d.TavDoc.lock")));
+}
+
 TEST_F(CliCommands, SetRefusesValuesOutsideTheEditorsRangesAndChangesNothing) {
   MakeDocument("d.TavDoc", Photos(3));
   const QByteArray before = ReadAll(Path("d.TavDoc"));
@@ -376,9 +404,9 @@ TEST_F(CliCommands, SheetAtScaleTwoIsThePreviewWithoutTheRedMark) {
     ASSERT_EQ(written.size(), QSize(420, 594));
 
     // The preview as the window draws it, from the same document read here.
-    TCliDocument document;
+    TPhotoDocument document;
     TTerminalWait quiet(nullptr, false);
-    document.Open(Path("d.TavDoc"), quiet);
+    document.Open(Path("d.TavDoc"), quiet, {}, TPhotoDocument::TLockUse::None);
     TSheetTexts texts;
     texts.AddSheetText(tavrolin::SiteAddress());
     QImage preview;

@@ -108,7 +108,7 @@ int RunInstance(const QString& document) {
   auto form = std::make_unique<TFormMain>(prompts);
   form->SetWaitDialog(wait);
   form->RunHandler([&] { form->OpenDocument(document); });
-  std::cout << "ready " << form->WorkFolder.toStdString() << '\n';
+  std::cout << "ready " << form->WorkFolder().toStdString() << '\n';
   for (int i = 0; i < form->PhotoCount(); ++i)
     std::cout << "file " << form->Photo(i)->WorkFile.toStdString() << '\n';
   for (const QString& error : prompts.Errors()) std::cout << "error " << error.toStdString() << '\n';

@@ -34,8 +34,8 @@ class BadInput : public AppTest {
       own << QFileInfo(file).fileName();
     }
     own.sort();
-    if (!Form->WorkFolder.isEmpty()) {
-      EXPECT_EQ(FilesIn(Form->WorkFolder), own) << context;
+    if (!Form->WorkFolder().isEmpty()) {
+      EXPECT_EQ(FilesIn(Form->WorkFolder()), own) << context;
     }
     EXPECT_TRUE(Form->isEnabled()) << context;
     EXPECT_FALSE(Form->Busy()) << context;
@@ -170,8 +170,8 @@ TEST_F(BadInput, EveryCorpusDocumentOpensOrFailsCleanly) {
   }
   Form->ClearDocument();
   EXPECT_EQ(Form->PhotoCount(), 0);
-  if (!Form->WorkFolder.isEmpty()) {
-    EXPECT_EQ(FilesIn(Form->WorkFolder), QStringList());
+  if (!Form->WorkFolder().isEmpty()) {
+    EXPECT_EQ(FilesIn(Form->WorkFolder()), QStringList());
   }
 }
 

@@ -85,7 +85,7 @@ TEST_P(CloseDuringLoops, AreRefusedUntilTheLoopEnds) {
 
   // Now the close goes through: the list is cleared and the work folder removed.
   Prompts.Answers.push_back(IUserPrompts::Answer::No);
-  const QString folder = Form->WorkFolder;
+  const QString folder = Form->WorkFolder();
   EXPECT_TRUE(Form->close());
   EXPECT_EQ(Form->PhotoCount(), 0);
   EXPECT_FALSE(QDir(folder).exists());

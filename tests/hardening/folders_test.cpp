@@ -74,7 +74,7 @@ TEST_F(FolderFaults, AnUnwritableTemporaryFolderFailsTheAddAndALaterAddWorks) {
 // photos already in the list keep their previews; new ones go into a new private folder.
 TEST_F(FolderFaults, AWorkFolderThatVanishedIsMadeAgainForTheNextPhoto) {
   FormWithRows({QStringLiteral("a"), QStringLiteral("b")});
-  const QString first = Form->WorkFolder;
+  const QString first = Form->WorkFolder();
   ASSERT_TRUE(QDir(first).removeRecursively());
   const QString photo = MakePhoto(QStringLiteral("c.jpg"));
   Form->RunHandler([&] { Form->AddFileList({photo}); });
