@@ -115,6 +115,13 @@ int RunInstance(const QString& document) {
   std::cout << "end" << std::endl;
   std::string line;
   while (std::getline(std::cin, line) && line != "close") {
+    // "save": writes the document back where it came from, as "Save" does after the dialog.
+    if (line != "save") continue;
+    const qsizetype known = prompts.Errors().size();
+    form->RunHandler([&] { form->WriteDocument(document); });
+    for (qsizetype i = known; i < prompts.Errors().size(); ++i)
+      std::cout << "error " << prompts.Errors()[i].toStdString() << '\n';
+    std::cout << "end" << std::endl;
   }
   const bool closed = form->FormClose();
   form.reset();

@@ -1,5 +1,6 @@
 // Two programs at once, sharing the temporary folder as two windows of one user do: each has a
-// work folder of its own, and closing one never deletes the other's working files.
+// work folder of its own, closing one never deletes the other's working files, and the second
+// one to open a document cannot save it over the first one's changes.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -39,6 +40,13 @@ struct TInstance {
       if (line.startsWith(u"file ")) Files << line.mid(5);
       if (line.startsWith(u"error ")) Errors << line.mid(6);
     }
+  }
+  // Saves the document; the errors the window showed meanwhile.
+  QStringList Save() {
+    Errors.clear();
+    Process->write("save\n");
+    ReadReport();
+    return Errors;
   }
   QString Close() {
     Process->write("close\n");
@@ -83,6 +91,34 @@ TEST(TwoInstances, SeparateWorkFoldersAndNeitherDeletesTheOthersFiles) {
   EXPECT_EQ(second.Close(), QStringLiteral("closed"));
   EXPECT_EQ(QDir(env.Temp()).entryList({QStringLiteral("Tavrolin-*")}, QDir::AllEntries),
             QStringList());
+}
+
+TEST(TwoInstances, TheSecondWindowOnADocumentCannotSaveOverTheFirst) {
+  TPrivateEnvironment env;
+  const QString photo = env.Path(QStringLiteral("p.jpg"));
+  apptest::WriteJpeg(photo, 24, 32, 3);
+  const std::vector<int32_t> p{0, 1, 1, 1, 40, 380, 40, 554};
+  const QString doc = env.Path(QStringLiteral("one.TavDoc"));
+  apptest::WriteAll(doc, TDocBytes().Header(2, 2, 0, 1).Parameters(p).Title(QStringLiteral("a"))
+                             .Jpeg(ReadAll(photo)).Bytes);
+  TInstance first, second;
+  first.Start(doc);
+  first.ReadReport();
+  second.Start(doc);
+  second.ReadReport();
+  EXPECT_EQ(first.Save(), QStringList());
+  const QByteArray saved = ReadAll(doc);
+  const QStringList refused = second.Save();
+  ASSERT_EQ(refused.size(), 1);
+  EXPECT_TRUE(refused[0].startsWith(QStringLiteral("one.TavDoc is in use by ")) &&
+              refused[0].contains(QStringLiteral("(process %1)").arg(first.Process->processId())))
+      << refused[0].toStdString();
+  EXPECT_EQ(ReadAll(doc), saved);
+  // Once the first window has closed, the second may save.
+  EXPECT_EQ(first.Close(), QStringLiteral("closed"));
+  EXPECT_EQ(second.Save(), QStringList());
+  EXPECT_EQ(second.Close(), QStringLiteral("closed"));
+  EXPECT_FALSE(QFileInfo::exists(env.Path(QStringLiteral(".one.TavDoc.lock"))));
 }
 
 }  // namespace
