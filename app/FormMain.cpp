@@ -49,6 +49,9 @@ constexpr int kRightTabsWidth = 433;
 constexpr int kButtonWidth = 49;
 constexpr int kButtonHeight = 57;
 constexpr int kButtonTop = 8;
+// The window's frame belongs to the window manager here, so the client is as wide as the tabs
+// reach plus the same 2-pixel margin that the advertising column keeps on its other side.
+constexpr int kClientRightMargin = 2;
 
 QLabel* HowToHeading(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
@@ -123,16 +126,8 @@ void TFormMain::FormCreate(const QString& exePath) {
   AppDataFolder = data + QStringLiteral("/Tavrolin/");
   QDir().mkpath(AppDataFolder);
 
-  FirstRunOfVersion = false;
-  InfoFetched = false;
   ExeVersion = GetFileVersionString(exePath);
-  RemoteVersion = ExeVersion;
-  InfoCacheFile = AppDataFolder + QStringLiteral("Tavrolin.ini");
-  UpdateUrl.clear();
-  UpdateCritical = false;
-  AdsEnabled = false;
-
-  FirstRunOfVersion = RegisterFileType(exePath, ExeVersion);
+  const bool firstRunOfVersion = RegisterFileType(exePath, ExeVersion);
 
   TitleBase = QLatin1String(kMainCaption) + QStringLiteral(" ") + ExeVersion;
   SetDocumentTitle(QStringLiteral("New document"));
@@ -146,14 +141,8 @@ void TFormMain::FormCreate(const QString& exePath) {
   AddSheetText(tavrolin::SiteAddress());
 
   // --- online services ---
-  TOnlineUi::THost online;
-  online.Wait = [this]() -> IWaitProtocol& { return Wait(); };
-  online.RunBusy = [this](const std::function<void()>& body) {
-    const TBusyScope busy(*this);
-    body();
-  };
-  online.AddSheetText = [this](const QString& text) { AddSheetText(text); };
-  Online = std::make_unique<TOnlineUi>(*this, std::move(online));
+  Online = std::make_unique<TOnlineUi>(
+      *this, TOnlineUi::TStart{AppDataFolder, ExeVersion, firstRunOfVersion});
   // --- end online services ---
 }
 
@@ -402,6 +391,18 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 void TFormMain::SetDocumentTitle(const QString& documentName) {
   setWindowTitle(TitleBase + QStringLiteral(" - [") + documentName + QStringLiteral("]"));
 }
+
+// --- online services ---
+void TFormMain::PlaceRightTabs(int left) {
+  RightTabs->move(left, RightTabs->y());
+  setFixedSize(left + RightTabs->width() + kClientRightMargin, height());
+}
+
+void TFormMain::RunBusy(const std::function<void()>& body) {
+  const TBusyScope busy(*this);
+  body();
+}
+// --- end online services ---
 
 IWaitProtocol& TFormMain::Wait() {
   if (!FormWait) throw std::logic_error("The wait dialog has not been created");

@@ -11,7 +11,9 @@
 // runs, the commands that would change the photo list are refused.
 //
 // The window hosts the editor of the "Edit photos" tab (IEditorHost): the editor redraws the
-// sheet preview of the "Page Preview" tab and borrows its image for the magnifier.
+// sheet preview of the "Page Preview" tab and borrows its image for the magnifier. It hosts the
+// online services (IOnlineHost) in the same way: they fill the "About" tab, lay the advertising
+// column over the window and keep their own state.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,6 +26,7 @@
 #include "EditorHost.h"
 #include "FastDIB.h"
 #include "Icons.h"
+#include "OnlineHost.h"
 #include "PhotoDocument.h"
 #include "Printing.h"
 #include "SheetLayout.h"
@@ -47,7 +50,7 @@ class TForm3;
 class TImagePage;
 class TOnlineUi;  // online services
 
-class TFormMain : public QMainWindow, public IEditorHost {
+class TFormMain : public QMainWindow, public IEditorHost, public IOnlineHost {
   Q_OBJECT
 
  public:
@@ -65,19 +68,11 @@ class TFormMain : public QMainWindow, public IEditorHost {
   QStringList CommandLine;
 
   // --- State ---
-  bool FirstRunOfVersion = false;
-  bool InfoFetched = false;
-  QString RemoteVersion;
   QString ExeVersion;
-  QString UpdateUrl;
-  QString InfoCacheFile;
-  bool UpdateCritical = false;
-  bool AdsEnabled = false;
   // The last rendered preview sheet, 420 x 594 at 24 bits; the preview image shows a copy.
   QImage SheetBitmap;
   QString AppDataFolder;  // ends with a separator
   QString TitleBase;
-  QString InfoText;
   int32_t SheetCount = 0;
   TSheetTexts SheetTexts;     // margin texts of printed sheets, at most 20
   bool FormShowDone = false;  // FormShow has run (it runs once, after the first show)
@@ -174,7 +169,7 @@ class TFormMain : public QMainWindow, public IEditorHost {
   void ExportImages(int32_t format);
   // Whether the commands that change the photo list must be refused now: during a long loop
   // (the window is disabled then) and during an export (it is not).
-  bool ListChangesRefused() const { return Busy() || ExportRunning; }
+  bool ListChangesRefused() const override { return Busy() || ExportRunning; }
 
   // --- Sheets ---
   // The layout controls of the "Page Preview" tab: rows and columns 1..5, the fill order's item
@@ -191,7 +186,7 @@ class TFormMain : public QMainWindow, public IEditorHost {
   void sTabSheet4Show();
   void ImagePageMouseDown(Qt::MouseButton button, int x, int y);
   void ClearSheetTexts();
-  void AddSheetText(const QString& text);
+  void AddSheetText(const QString& text) override;
   // "Print photocopy".
   void PrintDocument();
 
@@ -211,9 +206,18 @@ class TFormMain : public QMainWindow, public IEditorHost {
   void SetMainWindowEnabled(bool enabled) override;
   IWaitProtocol& Wait() override;
 
+  // --- online services: IOnlineHost (Wait, AddSheetText, ListChangesRefused, RunHandler too) ---
+  QWidget* AboutTab() override { return TabAbout; }
+  QWidget* ClientArea() override { return centralWidget(); }
+  int WindowHeight() const override { return height(); }
+  void PlaceRightTabs(int left) override;
+  void RunBusy(const std::function<void()>& body) override;
+  void CloseWindow() override { close(); }
+  // --- end online services ---
+
   // --- Errors ---
   // Runs a handler; an exception ends it and its message is shown in a message box.
-  void RunHandler(const std::function<void()>& handler);
+  void RunHandler(const std::function<void()>& handler) override;
   void ShowError(const QString& message) override;
   // Whether a long loop is running (the main window is disabled meanwhile).
   bool Busy() const { return BusyDepth > 0; }

@@ -14,8 +14,8 @@
 #include <QUrl>
 #include <stdexcept>
 
-#include "FormMain.h"
 #include "Icons.h"
+#include "OnlineLayout.h"
 #include "Site.h"
 #include "Update.h"
 #include "VirtualIniFile.h"
@@ -27,9 +27,6 @@ constexpr int kTitleHeight = 40;  // character height of "Tavrolin" on the About
 constexpr int kLogoSize = 224;
 // The picture inside the logo's control: the title below overlaps the control's last rows.
 constexpr int kLogoPictureSize = 192;
-// The window's frame belongs to the window manager here, so the client is as wide as the tabs
-// reach plus the same 2-pixel margin that the column keeps on its other side.
-constexpr int kClientRightMargin = 2;
 // While the settings text waits for a long loop or a modal dialog to end.
 constexpr int kPendingRetryMs = 200;
 
@@ -95,8 +92,14 @@ QPixmap UpdateIcon() {
 
 }  // namespace
 
-TOnlineUi::TOnlineUi(TFormMain& form, THost host)
-    : Links(kAdsSlotCount, form.AppDataFolder), Form(form), Host(std::move(host)) {
+TOnlineUi::TOnlineUi(IOnlineHost& host, const TStart& start)
+    : AppDataFolder(start.AppDataFolder),
+      ExeVersion(start.ExeVersion),
+      FirstRunOfVersion(start.FirstRunOfVersion),
+      InfoCacheFile(InfoCacheFileName(start.AppDataFolder)),
+      RemoteVersion(start.ExeVersion),
+      Links(kAdsSlotCount, start.AppDataFolder),
+      Host(host) {
   CreateAboutTab();
   CreateAdsColumn();
 
@@ -108,7 +111,7 @@ TOnlineUi::TOnlineUi(TFormMain& form, THost host)
   AdsTimer = new QTimer(this);
   AdsTimer->setInterval(kAdsTimerInterval);
   connect(AdsTimer, &QTimer::timeout, this,
-          [this] { Form.RunHandler([this] { AdsTimerTimer(); }); });
+          [this] { Host.RunHandler([this] { AdsTimerTimer(); }); });
 
   PendingTimer = new QTimer(this);
   PendingTimer->setInterval(kPendingRetryMs);
@@ -126,7 +129,7 @@ TOnlineUi::~TOnlineUi() {
 // --- The "About" tab ---
 
 void TOnlineUi::CreateAboutTab() {
-  QWidget* tab = Form.TabAbout;
+  QWidget* tab = Host.AboutTab();
   const QString site = tavrolin::SiteAddress();
 
   Image5 = new QLabel(tab);
@@ -162,7 +165,7 @@ void TOnlineUi::CreateAboutTab() {
   bold.setBold(true);
   sButtonBecomeAfan->setFont(bold);
   connect(sButtonBecomeAfan, &QPushButton::clicked, this,
-          [this] { Form.RunHandler([this] { sButtonBecomeAfanClick(); }); });
+          [this] { Host.RunHandler([this] { sButtonBecomeAfanClick(); }); });
 
   sLabel9 = MakeLabel(tab, 72, 609, kLabel9Caption);
   sLabel10 = MakeLabel(tab, 129, 625, SupportMailAddress(), true);
@@ -193,7 +196,7 @@ void TOnlineUi::CreateUpdatePanel(QWidget* tab) {
   sButton1 = new QPushButton(kButton1Caption, sPanelUpdate);
   sButton1->setGeometry(kButton1Rect);
   connect(sButton1, &QPushButton::clicked, this,
-          [this] { Form.RunHandler([this] { sButton1Click(); }); });
+          [this] { Host.RunHandler([this] { sButton1Click(); }); });
 
   sPanelUpdate->hide();
 }
@@ -232,7 +235,7 @@ void TOnlineUi::CreateHiddenPanels(QWidget* tab) {
 // --- The advertising column ---
 
 void TOnlineUi::CreateAdsColumn() {
-  QWidget* client = Form.centralWidget();
+  QWidget* client = Host.ClientArea();
   for (int i = 0; i < kAdsSlotCount; ++i) {
     auto* panel = new QLabel(kAdsCaption, client);
     panel->setObjectName(QStringLiteral("ads%1").arg(i));
@@ -282,9 +285,7 @@ void TOnlineUi::CreateAdsColumn() {
 void TOnlineUi::ShowAds(bool visible) {
   for (QLabel* panel : ads) panel->setVisible(visible);
   const TAdsColumnLayout layout = ShowAdsLayout(visible);
-  Form.RightTabs->move(layout.RightTabLeft, Form.RightTabs->y());
-  Form.setFixedSize(layout.RightTabLeft + Form.RightTabs->width() + kClientRightMargin,
-                    Form.height());
+  Host.PlaceRightTabs(layout.RightTabLeft);
   if (visible) sPanel17->raise();
 }
 
@@ -311,7 +312,7 @@ void TOnlineUi::ShowSmallPicture(int index) {
 
 void TOnlineUi::AdvPanelMouseEnter(int index) {
   QLabel* panel = ads[size_t(index)];
-  sPanel17->move(BigPanelPosition(panel->geometry(), Form.height()));
+  sPanel17->move(BigPanelPosition(panel->geometry(), Host.WindowHeight()));
   const TLinkInfo& slot = Links[index];
   if (IsReady(slot)) {
     ImageBig->setPixmap(QPixmap::fromImage(slot.BigPicture));
@@ -348,9 +349,9 @@ void TOnlineUi::FormShow() {
   ShowAds(false);
   if (!UpdateThread) {
     UpdateThread = std::make_unique<TUpdateThread>(
-        this, InfoUrl(), Form.InfoCacheFile, [this](const TInfoResult& info) { HandOver(info); });
+        this, InfoUrl(), InfoCacheFile, [this](const TInfoResult& info) { HandOver(info); });
   }
-  SendStat(StartupPingMessage(Form.FirstRunOfVersion, Form.ExeVersion));
+  SendStat(StartupPingMessage(FirstRunOfVersion, ExeVersion));
 }
 
 void TOnlineUi::FormClose() {
@@ -372,11 +373,11 @@ void TOnlineUi::HandOver(const TInfoResult& info) {
     PendingTimer->start();
     return;
   }
-  Form.RunHandler([this, &info] { OnVersionInfo(info); });
+  Host.RunHandler([this, &info] { OnVersionInfo(info); });
 }
 
 bool TOnlineUi::WindowBusy() const {
-  return Form.ListChangesRefused() || QApplication::activeModalWidget() != nullptr ||
+  return Host.ListChangesRefused() || QApplication::activeModalWidget() != nullptr ||
          QApplication::activePopupWidget() != nullptr;
 }
 
@@ -389,24 +390,24 @@ void TOnlineUi::ApplyPending() {
   PendingTimer->stop();
   HasPending = false;
   const TInfoResult info = std::move(Pending);
-  Form.RunHandler([this, &info] { OnVersionInfo(info); });
+  Host.RunHandler([this, &info] { OnVersionInfo(info); });
 }
 
 void TOnlineUi::OnVersionInfo(const TInfoResult& info) {
-  Form.InfoText = info.InfoText;
-  Form.InfoFetched = info.InfoFetched;
-  const TVirtualIniFile ini(Form.InfoText);
+  InfoText = info.InfoText;
+  InfoFetched = info.InfoFetched;
+  const TVirtualIniFile ini(InfoText);
   const TRemoteSettings settings = ReadRemoteSettings(ini);
-  Form.RemoteVersion = settings.RemoteVersion;
-  Form.UpdateUrl = settings.UpdateUrl;
-  Form.UpdateCritical = settings.UpdateCritical;
-  Form.AdsEnabled = settings.AdsEnabled;
+  RemoteVersion = settings.RemoteVersion;
+  UpdateUrl = settings.UpdateUrl;
+  UpdateCritical = settings.UpdateCritical;
+  AdsEnabled = settings.AdsEnabled;
 
-  switch (DecideUpdate(settings, Form.ExeVersion, Form.InfoFetched)) {
+  switch (DecideUpdate(settings, ExeVersion, InfoFetched)) {
     case TUpdateOffer::None:
       break;
     case TUpdateOffer::ShowPanel:
-      sLabel8->setText(UpdatePanelText(Form.RemoteVersion));
+      sLabel8->setText(UpdatePanelText(RemoteVersion));
       sLabel8->adjustSize();
       sPanelUpdate->show();
       break;
@@ -414,7 +415,7 @@ void TOnlineUi::OnVersionInfo(const TInfoResult& info) {
       // Nobody asked for this download, so its failure is not put in front of the user; it
       // ends this hand-over, advertising included.
       try {
-        if (DownloadAndRunSetup()) Form.close();
+        if (DownloadAndRunSetup()) Host.CloseWindow();
       } catch (const std::exception&) {
         return;
       }
@@ -422,14 +423,14 @@ void TOnlineUi::OnVersionInfo(const TInfoResult& info) {
   }
 
   // A window that closed for the installer starts no downloads.
-  if (Closing || !Form.AdsEnabled) return;
+  if (Closing || !AdsEnabled) return;
   LoadLinks(Links, ini);
   ShowAds(true);
   AdsTimer->start();
 }
 
 bool TOnlineUi::DownloadAndRunSetup() {
-  const TSetupDownload setup{Form.UpdateUrl, Form.RemoteVersion, Form.AppDataFolder};
+  const TSetupDownload setup{UpdateUrl, RemoteVersion, AppDataFolder};
   bool ok = false;
   // The window's own busy state disables it and also refuses close requests and drops while
   // the download pumps events.
@@ -438,7 +439,7 @@ bool TOnlineUi::DownloadAndRunSetup() {
 }
 
 void TOnlineUi::sButton1Click() {
-  if (DownloadAndRunSetup()) Form.close();
+  if (DownloadAndRunSetup()) Host.CloseWindow();
 }
 
 void TOnlineUi::TimerUpdateTimer() {
@@ -477,16 +478,16 @@ bool TOnlineUi::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (type == QEvent::MouseButtonPress) {
     if (watched == Image5 || watched == sLabelFX1 || watched == sLabelFX2) {
-      Form.RunHandler([this] { MouseDownGotoSite(); });
+      Host.RunHandler([this] { MouseDownGotoSite(); });
       return true;
     }
     if (watched == sLabel10 || watched == sLabel7) {
       auto* label = static_cast<QLabel*>(watched);
-      Form.RunHandler([this, label] { emailClick(label); });
+      Host.RunHandler([this, label] { emailClick(label); });
       return true;
     }
     if (watched == sLabel13) {
-      Form.RunHandler([this] { sLabel13MouseDown(); });
+      Host.RunHandler([this] { sLabel13MouseDown(); });
       return true;
     }
   }
@@ -498,13 +499,13 @@ bool TOnlineUi::eventFilter(QObject* watched, QEvent* event) {
   if (index >= 0) {
     switch (type) {
       case QEvent::Enter:
-        Form.RunHandler([this, index] { AdvPanelMouseEnter(index); });
+        Host.RunHandler([this, index] { AdvPanelMouseEnter(index); });
         break;
       case QEvent::Leave:
-        Form.RunHandler([this, index] { AdvPanelMouseLeave(index); });
+        Host.RunHandler([this, index] { AdvPanelMouseLeave(index); });
         break;
       case QEvent::MouseButtonPress:
-        Form.RunHandler([this, index] { AdvPanelMouseDown(index); });
+        Host.RunHandler([this, index] { AdvPanelMouseDown(index); });
         return true;
       default:
         break;

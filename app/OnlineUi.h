@@ -3,12 +3,14 @@
 // logo and title, the update panel, the fan button and the support address), the column of
 // seven advertising panels with the large pop-up panel, the two timers, the advertising slots
 // (Links), the usage pings and the start-up fetch of the settings text (TUpdateThread), and it
-// applies that text when it arrives (OnVersionInfo).
+// applies that text when it arrives (OnVersionInfo). It owns the state of the online services
+// too: the settings text of this run and what was read from it.
 //
-// TFormMain creates it at the end of FormCreate (the folders and the version are known by then)
-// and calls FormShow, FormClose and its destructor from its own handlers of the same names. The
-// destructor stops the update thread and every download and waits for them, so no thread of
-// the online services outlives the window or a slot.
+// It sees the window only through IOnlineHost. TFormMain creates it at the end of FormCreate
+// (the folders and the version are known by then) and calls FormShow, FormClose and its
+// destructor from its own handlers of the same names. The destructor stops the update thread
+// and every download and waits for them, so no thread of the online services outlives the
+// window or a slot.
 //
 // Everything here runs on the user-interface thread; the background threads only hand results
 // over (the settings text through the window's event queue, the pictures through each slot's
@@ -16,34 +18,31 @@
 #include <QObject>
 #include <QString>
 #include <array>
-#include <functional>
 #include <memory>
 
 #include "Ads.h"
+#include "OnlineHost.h"
 #include "RemoteSettings.h"
 #include "Stat.h"
 
-class IWaitProtocol;
 class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
-class TFormMain;
 
 class TOnlineUi : public QObject {
   Q_OBJECT
 
  public:
-  // What the window lends: its wait dialog, a way to run a long step with the window disabled
-  // (close requests and drops refused meanwhile), and the margin texts of the printed sheets.
-  struct THost {
-    std::function<IWaitProtocol&()> Wait;
-    std::function<void(const std::function<void()>&)> RunBusy;
-    std::function<void(const QString&)> AddSheetText;
+  // What the window knows when it creates the online part.
+  struct TStart {
+    QString AppDataFolder;           // ends with a separator
+    QString ExeVersion;              // the running program's version
+    bool FirstRunOfVersion = false;  // the first start of this version for this user
   };
 
-  TOnlineUi(TFormMain& form, THost host);
+  TOnlineUi(IOnlineHost& host, const TStart& start);
   ~TOnlineUi() override;
   TOnlineUi(const TOnlineUi&) = delete;
   TOnlineUi& operator=(const TOnlineUi&) = delete;
@@ -80,6 +79,20 @@ class TOnlineUi : public QObject {
   void sButtonBecomeAfanClick();
 
   // --- State ---
+  // The data folder: the local copy of the settings text, the advertising pictures and the
+  // downloaded installer go there.
+  const QString AppDataFolder;
+  const QString ExeVersion;
+  const bool FirstRunOfVersion;
+  const QString InfoCacheFile;  // the local copy of the settings text
+  // The settings text of this run and what was read from it; until it arrives, no text, no
+  // update and no advertising, and the remote version is the running one.
+  QString InfoText;
+  bool InfoFetched = false;
+  QString RemoteVersion;
+  QString UpdateUrl;
+  bool UpdateCritical = false;
+  bool AdsEnabled = false;
   TWebLinks Links;
   TStatSender Stats;
   std::unique_ptr<TUpdateThread> UpdateThread;
@@ -137,8 +150,7 @@ class TOnlineUi : public QObject {
   bool WindowBusy() const;
   void ApplyPending();
 
-  TFormMain& Form;
-  THost Host;
+  IOnlineHost& Host;
   bool Closing = false;
   bool HasPending = false;
   TInfoResult Pending;

@@ -9,8 +9,6 @@
 // whole TWebLinks) raises StopRequested and waits for its thread, so no thread ever touches a
 // slot that is gone.
 #include <QImage>
-#include <QPoint>
-#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -101,8 +99,8 @@ QImage DecodeAdImage(const QString& file);
 // Both pictures present and the download over (reads Loading with acquire ordering).
 bool IsReady(const TLinkInfo& slot);
 
-// What one tick of AdsTimer (every 1000 ms while enabled) did: the slots whose panels now get
-// their small picture, and once no slot is loading any more, AllDone (stop the timer) with the
+// What one tick of the window's advertising timer did: the slots whose panels now get their
+// small picture, and once no slot is loading any more, AllDone (stop the timer) with the
 // margin texts of every ready slot in slot order, empty ones included.
 struct TAdsTick {
   bool AllDone = true;
@@ -110,36 +108,3 @@ struct TAdsTick {
   QStringList SheetTexts;
 };
 TAdsTick AdsTimerTick(TWebLinks& links);
-inline constexpr int kAdsTimerInterval = 1000;  // ms
-
-// Panels ads0 ... ads6: x 435, y 0, 100, ..., 600, 180 x 100.
-inline constexpr int kAdsLeft = 435;
-inline constexpr int kAdsWidth = 180;
-inline constexpr int kAdsHeight = 100;
-inline constexpr int kRightTabWidth = 433;
-inline QRect AdsPanelRect(int32_t i) {
-  return {kAdsLeft, 100 * i, kAdsWidth, kAdsHeight};
-}
-inline const QString kAdsCaption = QStringLiteral("180 x 100");
-// ads0's hint, then the hint of ads1 to ads6.
-inline const QString kAds0Hint = QStringLiteral("This is a place for your advertment");
-inline const QString kAdsHint = QStringLiteral("Здесь может быть Ваша реклама");
-QString AdsPanelHint(int32_t i);
-
-// The large pop-up panel sPanel17 (disabled, so the hovered panel keeps the pointer's events).
-inline constexpr QRect kPanel17Rect{428, 360, 510, 310};
-inline constexpr int kPanel17Bevel = 5;
-inline const QString kPanel17Caption = QStringLiteral("500 x 300");
-inline const QString kLabelFX3Caption = QStringLiteral("Место для Вашей\nрекламы");
-
-// ShowAds: the right tab control's left edge and the main window's width with the column
-// shown (619, 1067) or hidden (437, 885).
-struct TAdsColumnLayout {
-  int RightTabLeft;
-  int WindowWidth;
-};
-TAdsColumnLayout ShowAdsLayout(bool visible);
-
-// AdvPanelMouseEnter: sPanel17's top-left corner, centred on the hovered panel and kept within
-// 0 and the main window's height - 310 vertically.
-QPoint BigPanelPosition(const QRect& panel, int windowHeight);

@@ -30,19 +30,6 @@ QString PartnershipMailAddress();  // "partners@" + the host's name
 // emailClick: "mailto:" + address + "?Subject=Request".
 QString MailToAddress(const QString& address);
 
-// The "About" tab's texts (its controls and positions are the window's).
-inline const QString kLabelFX1Caption = QStringLiteral("Tavrolin");
-inline const QString kLabelFX2Caption =
-    QStringLiteral("free tool for coping books, documents and notes");
-inline const QString kLabel2Caption =
-    QStringLiteral("You liked the program? Tell your friends about it!");
-inline const QString kBecomeAfanCaption = QStringLiteral("Become a fan");
-inline const QString kLabel9Caption =
-    QStringLiteral("If you have any questions please send your request to:");
-inline const QString kLabel13Caption = QStringLiteral(
-    "Tavrolin is constantly improving. \nIf you are interested in advertising options and  want "
-    "to become one of your partners, contact us:");
-
 // Sends pings, each on its own thread. The threads are joined when the sender is destroyed; a
 // ping still under way then is given up at once rather than holding up the program's exit.
 class TStatSender {

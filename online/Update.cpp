@@ -45,11 +45,6 @@ TUpdateOffer DecideUpdate(const TRemoteSettings& settings, const QString& exeVer
   return settings.UpdateCritical ? TUpdateOffer::InstallNow : TUpdateOffer::ShowPanel;
 }
 
-QString UpdatePanelText(const QString& remoteVersion) {
-  return QStringLiteral("New version is available") + QStringLiteral(" (") + remoteVersion +
-         QStringLiteral(")!");
-}
-
 QString DownloadingText(const QString& remoteVersion) {
   return QStringLiteral("Downloading Tavrolin") + u' ' + remoteVersion + QStringLiteral("...");
 }

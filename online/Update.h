@@ -1,9 +1,7 @@
 #pragma once
-// The update check: comparing versions, deciding what a fetched settings text offers, the texts
-// and geometry of the update panel on the "About" tab, and downloading and starting the
-// installer under the wait dialog.
-#include <QColor>
-#include <QRect>
+// The update check: comparing versions, deciding what a fetched settings text offers, and
+// downloading and starting the installer under the wait dialog. The update panel that offers it
+// is the window's (app/OnlineUi.h).
 #include <QString>
 #include <functional>
 
@@ -17,25 +15,13 @@ int CompareVersions(const QString& a, const QString& b);
 
 enum class TUpdateOffer {
   None,       // nothing to show
-  ShowPanel,  // show sPanelUpdate with UpdatePanelText
+  ShowPanel,  // show the window's update panel
   InstallNow  // critical: DownloadAndRunSetup at once, close the window when it succeeds
 };
 // Only a text fetched in this run offers anything (an old local copy never does), and only a
 // version newer than the running one with an installer address.
 TUpdateOffer DecideUpdate(const TRemoteSettings& settings, const QString& exeVersion,
                           bool infoFetched);
-
-// The update panel sPanelUpdate and its controls.
-inline constexpr QRect kPanelUpdateRect{8, 440, 409, 65};
-inline const QColor kPanelUpdateColor{255, 200, 145};
-inline constexpr QRect kImageUpdateRect{44, 9, 48, 48};
-inline constexpr QPoint kLabel8Pos{115, 8};
-inline constexpr QRect kButton1Rect{138, 28, 161, 29};
-inline constexpr int kTimerUpdateInterval = 500;  // ms; TimerUpdateTimer toggles ImageUpdate
-inline const QString kLabel8DesignCaption = QStringLiteral("New version is available!");
-inline const QString kButton1Caption = QStringLiteral("Install update right now");
-// sLabel8 when the panel is shown: "New version is available (1.0.0.2)!".
-QString UpdatePanelText(const QString& remoteVersion);
 
 // The wait dialog of the installer download.
 inline const QString kDownloadCaption = QStringLiteral("Please wait...");

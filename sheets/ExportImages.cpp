@@ -28,12 +28,12 @@ QString PrepareExportFolder(const QString& folderText) {
 }
 
 int32_t ExportImages(const std::vector<TShpora*>& photos, IWaitProtocol& wait,
-                     const QString& folderText, const QString& prefix, int32_t format) {
+                     const TExportSettings& settings) {
   if (photos.empty()) return 0;
-  const QString folder = PrepareExportFolder(folderText);
-  const QString extension = ExportExtension(format);
+  const QString folder = PrepareExportFolder(settings.Folder);
+  const QString extension = ExportExtension(settings.Format);
   if (extension.isEmpty()) return 0;
-  const QString base = folder + prefix;
+  const QString base = folder + settings.Prefix;
   const int32_t count = static_cast<int32_t>(photos.size());
 
   // The scope closes the wait dialog also when a page fails to write.
@@ -45,7 +45,7 @@ int32_t ExportImages(const std::vector<TShpora*>& photos, IWaitProtocol& wait,
     if (!wait.Running()) break;
     TShpora* photo = photos[static_cast<size_t>(i)];
     if (photo == nullptr) continue;
-    photo->ExportPage(base + ExportNumber(i) + extension, format == ExportPng, 0, 0);
+    photo->ExportPage(base + ExportNumber(i) + extension, settings.Format == ExportPng, 0, 0);
     ++written;
   }
   return written;

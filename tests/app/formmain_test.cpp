@@ -16,6 +16,7 @@
 #include "AppTestSupport.h"
 #include "EditorPage.h"
 #include "FormProps.h"
+#include "OnlineUi.h"
 #include "Program.h"
 #include "Site.h"
 
@@ -54,7 +55,7 @@ TEST_F(MainWindow, StartsWithItsTitleTabsAndState) {
   EXPECT_EQ(Form->windowTitle(), QStringLiteral("Tavrolin 1.0.0.1 - [New document]"));
   EXPECT_EQ(Form->TitleBase, QStringLiteral("Tavrolin 1.0.0.1"));
   EXPECT_EQ(Form->ExeVersion, QStringLiteral("1.0.0.1"));
-  EXPECT_EQ(Form->RemoteVersion, Form->ExeVersion);
+  EXPECT_EQ(Form->Online->RemoteVersion, Form->ExeVersion);
   EXPECT_EQ(TabCaptions(Form->LeftTabs),
             QStringList({QStringLiteral("About"), QStringLiteral("Files"),
                          QStringLiteral("Page Preview")}));
@@ -67,7 +68,7 @@ TEST_F(MainWindow, StartsWithItsTitleTabsAndState) {
 
   EXPECT_EQ(Form->AppDataFolder, Env.DataHome() + QStringLiteral("/Tavrolin/"));
   EXPECT_TRUE(QFileInfo(Form->AppDataFolder).isDir());
-  EXPECT_EQ(Form->InfoCacheFile, Form->AppDataFolder + QStringLiteral("Tavrolin.ini"));
+  EXPECT_EQ(Form->Online->InfoCacheFile, Form->AppDataFolder + QStringLiteral("Tavrolin.ini"));
   EXPECT_TRUE(Form->WorkFolder().isEmpty());  // made on first need
   EXPECT_TRUE(FilesIn(Env.Temp()).isEmpty());
   EXPECT_EQ(Form->SheetBitmap.size(), QSize(420, 594));
@@ -77,7 +78,7 @@ TEST_F(MainWindow, StartsWithItsTitleTabsAndState) {
   EXPECT_EQ(Form->SheetTexts.Text(0), tavrolin::SiteAddress());
   EXPECT_EQ(Form->SheetCount, 0);
   EXPECT_EQ(Form->CurrentPhoto(), nullptr);
-  EXPECT_TRUE(Form->FirstRunOfVersion);
+  EXPECT_TRUE(Form->Online->FirstRunOfVersion);
 }
 
 TEST_F(MainWindow, FilesTabButtonsListAndHowToPage) {

@@ -309,7 +309,7 @@ class OnlineWindow : public AppTest {
   void ShowAndLoadAds() {
     ShowForm();
     ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return Form->AdsEnabled && !Online().AdsTimer->isActive(); }, kWaitMs));
+        [this] { return Online().AdsEnabled && !Online().AdsTimer->isActive(); }, kWaitMs));
   }
   // The files of the data folder, hidden ones included.
   QStringList DataFiles() const {
@@ -447,15 +447,15 @@ TEST_F(OnlineWindow, StartupFetchOffersTheUpdateThenAnOfflineStartShowsTheCached
     SCOPED_TRACE(online ? "online" : "offline");
     ShowAndLoadAds();
     TOnlineUi& o = Online();
-    EXPECT_EQ(Form->InfoFetched, online);
-    EXPECT_EQ(Form->RemoteVersion, "1.0.0.2");
+    EXPECT_EQ(Online().InfoFetched, online);
+    EXPECT_EQ(Online().RemoteVersion, "1.0.0.2");
     // The copy is offered only from a text fetched in this run.
     EXPECT_EQ(o.sPanelUpdate->isHidden(), !online);
     if (online) {
       EXPECT_EQ(o.sLabel8->text(), "New version is available (1.0.0.2)!");
       const bool shown = !o.ImageUpdate->isHidden();
       EXPECT_TRUE(QTest::qWaitFor([&] { return o.ImageUpdate->isHidden() == shown; }, 2000));
-      EXPECT_EQ(ReadAll(Form->InfoCacheFile), info);
+      EXPECT_EQ(ReadAll(Online().InfoCacheFile), info);
       EXPECT_TRUE(DataFiles().contains(cacheName)) << DataFiles().join(' ').toStdString();
     }
 

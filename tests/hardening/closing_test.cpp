@@ -138,8 +138,8 @@ INSTANTIATE_TEST_SUITE_P(
                     answer.ChunkSize = 1000;
                     answer.ChunkDelayMs = 40;
                     server.Serve("/files/setup/setup.sh", answer);
-                    form.UpdateUrl = server.Url(QStringLiteral("/files/setup/setup.sh"));
-                    form.RemoteVersion = QStringLiteral("9.0.0.0");
+                    form.Online->UpdateUrl = server.Url(QStringLiteral("/files/setup/setup.sh"));
+                    form.Online->RemoteVersion = QStringLiteral("9.0.0.0");
                     bool ok = false;
                     form.RunHandler([&] { ok = form.Online->DownloadAndRunSetup(); });
                     EXPECT_TRUE(ok);

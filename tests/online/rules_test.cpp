@@ -1,5 +1,5 @@
 // The rules that need no server: the ini reader, version comparison, the update decision and its
-// texts, the installer's file name, cache file names, and the geometry the window takes from here.
+// wait dialog's texts, the installer's file name and cache file names.
 #include <gtest/gtest.h>
 
 #include "Ads.h"
@@ -118,7 +118,6 @@ TEST(UpdateDecision, OffersOnlyANewerFetchedVersionWithAnInstaller) {
     EXPECT_EQ(DecideUpdate(c.Settings, exe, c.Fetched), c.Want)
         << c.Settings.RemoteVersion.toStdString();
 
-  EXPECT_EQ(UpdatePanelText("1.0.0.2"), "New version is available (1.0.0.2)!");
   EXPECT_EQ(DownloadingText("1.0.0.2"), "Downloading Tavrolin 1.0.0.2...");
   EXPECT_EQ(kDownloadCaption, "Please wait...");
 }
@@ -149,24 +148,6 @@ TEST(AdsRules, CacheFileNamesFlattenTheAddress) {
       {"http://a/http://b", "a-http---b"},
   };
   for (const auto& c : cases) EXPECT_EQ(UrlToFileName(c.Url), c.Want) << c.Url;
-}
-
-TEST(AdsRules, ColumnAndPopUpGeometry) {
-  EXPECT_EQ(ShowAdsLayout(false).RightTabLeft, 437);
-  EXPECT_EQ(ShowAdsLayout(false).WindowWidth, 885);
-  EXPECT_EQ(ShowAdsLayout(true).RightTabLeft, 619);
-  EXPECT_EQ(ShowAdsLayout(true).WindowWidth, 1067);
-
-  EXPECT_EQ(AdsPanelRect(6), QRect(435, 600, 180, 100));
-  const int windowHeight = 728;
-  // Centred on the panel; the top kept at 0 for ads0 and at the window's height - 310 for ads6.
-  EXPECT_EQ(BigPanelPosition(AdsPanelRect(0), windowHeight), QPoint(270, 0));
-  EXPECT_EQ(BigPanelPosition(AdsPanelRect(3), windowHeight), QPoint(270, 195));
-  EXPECT_EQ(BigPanelPosition(AdsPanelRect(6), windowHeight), QPoint(270, 728 - 310));
-  EXPECT_EQ(BigPanelPosition(AdsPanelRect(6), 2000), QPoint(270, 495));
-
-  EXPECT_EQ(AdsPanelHint(0), "This is a place for your advertment");
-  EXPECT_EQ(AdsPanelHint(6), QString::fromUtf8("Здесь может быть Ваша реклама"));
 }
 
 TEST(StatRules, MessagesAndAddressesAreBuiltUnchanged) {

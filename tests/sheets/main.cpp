@@ -1,7 +1,7 @@
-// The sheets tests need a QApplication: fonts and printing need the GUI side, the export dialog
-// needs widgets. Everything runs under Qt's offscreen platform with private folders, so tests
-// run as root, without a display and in parallel.
-#include <QApplication>
+// The sheets and printing tests need a QGuiApplication: fonts, drawing and PDF output need the
+// GUI side, and nothing here needs widgets. Everything runs under Qt's offscreen platform with
+// private folders, so tests run as root, without a display and in parallel.
+#include <QGuiApplication>
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   qputenv("XDG_DATA_HOME", QFile::encodeName(root + "/data"));
   qputenv("XDG_CONFIG_HOME", QFile::encodeName(root + "/config"));
 
-  QApplication app(argc, argv);
+  QGuiApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

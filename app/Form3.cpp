@@ -14,7 +14,6 @@
 #include <QToolButton>
 #include <QToolTip>
 
-#include "ExportImages.h"
 #include "Prompts.h"
 
 namespace {
@@ -119,6 +118,9 @@ QString TForm3::OutputFolder() const { return sDirectoryEdit1->text(); }
 QString TForm3::FilePrefix() const { return sEdit2->text(); }
 int32_t TForm3::FormatIndex() const { return sComboExt->currentIndex(); }
 void TForm3::SetFormatIndex(int32_t format) { sComboExt->setCurrentIndex(format); }
+TExportSettings TForm3::Settings() const {
+  return TExportSettings{OutputFolder(), FilePrefix(), FormatIndex()};
+}
 
 void TForm3::sDirectoryEdit1BrowseClick() {
   if (sDirectoryEdit1->isReadOnly()) return;
@@ -144,5 +146,5 @@ int32_t ExportImagesCommand(TForm3& form, IWaitProtocol& wait, const std::vector
   form.SetFormatIndex(format);
   if (form.exec() != QDialog::Accepted) return 0;
   // The format that counts is the one shown when "&Export" was pressed.
-  return ExportImages(photos, wait, form.OutputFolder(), form.FilePrefix(), form.FormatIndex());
+  return ExportImages(photos, wait, form.Settings());
 }

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QString>
 
+#include "ExportImages.h"
+
 class IUserPrompts;
 class IWaitProtocol;
 class QComboBox;
@@ -39,6 +41,8 @@ class TForm3 : public QDialog {
   QString FilePrefix() const;
   int32_t FormatIndex() const;
   void SetFormatIndex(int32_t format);
+  // The folder, prefix and format shown in the dialog now.
+  TExportSettings Settings() const;
   // The folder the browser starts in when the edit names no existing folder: the desktop.
   QString InitialBrowseFolder() const { return InitialDir; }
 
@@ -68,7 +72,7 @@ class TForm3 : public QDialog {
 
 // The export command of the save menu ("Save as JPGs" format 0, "Save as PNGs" format 1): with
 // no photos nothing at all; otherwise the dialog opens with that format preselected, and on
-// "&Export" every page is written with the folder, prefix and format shown in the dialog then.
-// Returns the number of pages written; throws std::runtime_error like ExportImages.
+// "&Export" every page is written (ExportImages) with the folder, prefix and format shown in the
+// dialog then. Returns the number of pages written; throws std::runtime_error like ExportImages.
 int32_t ExportImagesCommand(TForm3& form, IWaitProtocol& wait, const std::vector<TShpora*>& photos,
                             int32_t format);
