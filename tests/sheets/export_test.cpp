@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolTip>
 
 #include "ExportImages.h"
@@ -38,7 +37,7 @@ class ExportTest : public ::testing::Test {
   }
   TPhotoDocument Document;
   std::vector<TShpora*> Photos;
-  TRecordingWait Wait;
+  TScriptedWait Wait;
 };
 
 TEST_F(ExportTest, NumberedFilesInBothFormats) {
@@ -59,12 +58,12 @@ TEST_F(ExportTest, NumberedFilesInBothFormats) {
     for (const QString& name : expected)
       EXPECT_EQ(ImageSize(folder + "/" + name, c.reader), cropped) << name.toStdString();
   }
-  EXPECT_EQ(Wait.Caption, "Please wait...");
-  EXPECT_EQ(Wait.Text, "Exporting images......");
-  EXPECT_EQ(Wait.Minimum, 0);
-  EXPECT_EQ(Wait.Maximum, 2);
-  EXPECT_EQ(Wait.Shows, 2);
-  EXPECT_EQ(Wait.Closes, 2);
+  EXPECT_EQ(Wait.Caption(), "Please wait...");
+  EXPECT_EQ(Wait.Text(), "Exporting images......");
+  EXPECT_EQ(Wait.Minimum(), 0);
+  EXPECT_EQ(Wait.Maximum(), 2);
+  EXPECT_EQ(Wait.Shows(), 2);
+  EXPECT_EQ(Wait.Closes(), 2);
   for (TShpora* photo : Photos) EXPECT_EQ(photo->FullImage, nullptr);
 
   // Exporting again overwrites without asking.
@@ -102,7 +101,7 @@ TEST_F(ExportTest, EmptyFolderTextFailsBeforeTheWaitDialog) {
   } catch (const std::runtime_error& e) {
     EXPECT_STREQ(e.what(), "Unable to create directory");
   }
-  EXPECT_EQ(Wait.Shows, 0);
+  EXPECT_EQ(Wait.Shows(), 0);
 
   // A folder that cannot exist (its parent is a file) fails the same way, naming it.
   QFile file(Document.Path("plain"));
@@ -110,7 +109,7 @@ TEST_F(ExportTest, EmptyFolderTextFailsBeforeTheWaitDialog) {
   file.close();
   EXPECT_THROW(ExportImages(Photos, Wait, Document.Path("plain/sub"), "TavDoc", ExportJpeg),
                std::runtime_error);
-  EXPECT_EQ(Wait.Shows, 0);
+  EXPECT_EQ(Wait.Shows(), 0);
 }
 
 TEST_F(ExportTest, WriteFailureKeepsEarlierPagesAndClosesTheWaitDialog) {
@@ -120,28 +119,29 @@ TEST_F(ExportTest, WriteFailureKeepsEarlierPagesAndClosesTheWaitDialog) {
   EXPECT_THROW(ExportImages(Photos, Wait, folder, "TavDoc", ExportJpeg), std::runtime_error);
   EXPECT_EQ(Files(folder), (QStringList{"TavDoc000.jpg", "TavDoc001.jpg"}));
   EXPECT_EQ(ImageSize(folder + "/TavDoc000.jpg", "jpeg").isValid(), true);
-  EXPECT_EQ(Wait.Shows, 1);
-  EXPECT_EQ(Wait.Closes, 1);
+  EXPECT_EQ(Wait.Shows(), 1);
+  EXPECT_EQ(Wait.Closes(), 1);
 }
 
 TEST_F(ExportTest, CancelDuringPositionFourKeepsZeroToFour) {
   for (int k = 3; k < 7; ++k) Photos.push_back(Document.AddPhoto(kPalette[k], 30, 42));
-  Wait.CancelDuring = 4;
+  // A press while page 4 is written arrives with the events of the next step, SetProgress(5).
+  Wait.CancelAfter = 6;
   const QString folder = Document.Path("cancelled");
   EXPECT_EQ(ExportImages(Photos, Wait, folder, "TavDoc", ExportPng), 5);
   EXPECT_EQ(Files(folder), (QStringList{"TavDoc000.png", "TavDoc001.png", "TavDoc002.png",
                                         "TavDoc003.png", "TavDoc004.png"}));
-  EXPECT_EQ(Wait.Progress, (std::vector<int>{0, 1, 2, 3, 4, 5}));
-  EXPECT_EQ(Wait.Maximum, 6);
-  EXPECT_EQ(Wait.Closes, 1);
+  EXPECT_EQ(Wait.Progress(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(Wait.Maximum(), 6);
+  EXPECT_EQ(Wait.Closes(), 1);
 }
 
 class Form3Test : public ExportTest {
  protected:
   // Answers the folder browser that opens with the dialog, then presses a button of it.
   void Answer(const QString& folder, const std::function<void()>& then) {
-    Prompts.BrowseAnswer = folder;
-    Prompts.OnBrowse = [then] { QTimer::singleShot(0, then); };
+    Prompts.FoldersToBrowse.push_back(folder);
+    Prompts.AfterBrowse = then;
   }
   TScriptedPrompts Prompts;
 };
@@ -184,8 +184,8 @@ TEST_F(Form3Test, HintShowsAtOnce) {
 TEST_F(Form3Test, NoPhotosShowNoDialog) {
   TForm3 form(Prompts);
   EXPECT_EQ(ExportImagesCommand(form, Wait, {}, ExportPng), 0);
-  EXPECT_TRUE(Prompts.BrowseStarts.isEmpty());
-  EXPECT_EQ(Wait.Shows, 0);
+  EXPECT_TRUE(Prompts.BrowseStarts().isEmpty());
+  EXPECT_EQ(Wait.Shows(), 0);
 }
 
 TEST_F(Form3Test, PngMenuThenJpegInTheDialogWritesJpegs) {
@@ -198,8 +198,8 @@ TEST_F(Form3Test, PngMenuThenJpegInTheDialogWritesJpegs) {
   });
   EXPECT_EQ(ExportImagesCommand(form, Wait, Photos, ExportPng), 3);
   EXPECT_EQ(Files(folder), (QStringList{"TavDoc000.jpg", "TavDoc001.jpg", "TavDoc002.jpg"}));
-  ASSERT_EQ(Prompts.BrowseStarts.size(), 1) << "the browser opens as the dialog shows";
-  EXPECT_EQ(Prompts.BrowseStarts[0], form.InitialBrowseFolder());
+  ASSERT_EQ(Prompts.BrowseStarts().size(), 1) << "the browser opens as the dialog shows";
+  EXPECT_EQ(Prompts.BrowseStarts()[0], form.InitialBrowseFolder());
 }
 
 TEST_F(Form3Test, EntriesAreKeptForTheRunAndCancelExportsNothing) {
@@ -220,9 +220,9 @@ TEST_F(Form3Test, EntriesAreKeptForTheRunAndCancelExportsNothing) {
     form.sButton2->click();
   });
   EXPECT_EQ(ExportImagesCommand(form, Wait, Photos, ExportPng), 0);
-  ASSERT_EQ(Prompts.BrowseStarts.size(), 2);
-  EXPECT_EQ(Prompts.BrowseStarts[1], folder);
+  ASSERT_EQ(Prompts.BrowseStarts().size(), 2);
+  EXPECT_EQ(Prompts.BrowseStarts()[1], folder);
   EXPECT_EQ(form.OutputFolder(), folder);
   EXPECT_EQ(Files(folder).size(), 3);
-  EXPECT_EQ(Wait.Shows, 1);
+  EXPECT_EQ(Wait.Shows(), 1);
 }
