@@ -79,17 +79,23 @@ inline bool WriteBytes(const QString& path, const QByteArray& data) {
   return f.write(data) == data.size();
 }
 
+// Starts libjpeg's decoder on `data` and reads the header; the caller destroys `d`.
+inline void StartLibjpegDecoder(jpeg_decompress_struct& d, jpeg_error_mgr& err,
+                                const QByteArray& data) {
+  d.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&d);
+  jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(data.constData()),
+               static_cast<unsigned long>(data.size()));
+  jpeg_read_header(&d, TRUE);
+}
+
 inline JpegInfo ReadJpegInfo(const QString& path) {
   const QByteArray data = ReadBytes(path);
   JpegInfo info;
   if (data.isEmpty()) return info;
   jpeg_decompress_struct d{};
   jpeg_error_mgr err{};
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(data.constData()),
-               static_cast<unsigned long>(data.size()));
-  jpeg_read_header(&d, TRUE);
+  StartLibjpegDecoder(d, err, data);
   info = JpegInfo{static_cast<int>(d.image_width), static_cast<int>(d.image_height),
                   d.num_components};
   jpeg_destroy_decompress(&d);
@@ -101,11 +107,7 @@ inline std::unique_ptr<TFastDIB> DecodeWithLibjpeg(const QByteArray& data, int d
                                                    bool fastIdct) {
   jpeg_decompress_struct d{};
   jpeg_error_mgr err{};
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(data.constData()),
-               static_cast<unsigned long>(data.size()));
-  jpeg_read_header(&d, TRUE);
+  StartLibjpegDecoder(d, err, data);
   d.out_color_space = JCS_EXT_BGR;
   d.scale_num = 1;
   d.scale_denom = static_cast<unsigned>(denominator);

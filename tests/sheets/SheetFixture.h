@@ -15,6 +15,7 @@
 
 #include "ScriptedPrompts.h"
 #include "ScriptedWait.h"
+#include "SheetLayout.h"
 #include "Shpora.h"
 
 struct TRgb {
@@ -35,6 +36,15 @@ class TPhotoDocument {
   QTemporaryDir Dir;
   std::vector<std::unique_ptr<TShpora>> Records;
 };
+
+// A layout of rows x cols with the given order, the other settings at their defaults.
+inline TSheetLayout Layout(int rows, int cols, int order) {
+  TSheetLayout layout;
+  layout.Rows = rows;
+  layout.Cols = cols;
+  layout.Order = order;
+  return layout;
+}
 
 // A few well-apart colours, photo k taking kPalette[k % size].
 extern const std::vector<TRgb> kPalette;

@@ -10,14 +10,6 @@
 
 namespace {
 
-TSheetLayout Layout(int rows, int cols, int order) {
-  TSheetLayout layout;
-  layout.Rows = rows;
-  layout.Cols = cols;
-  layout.Order = order;
-  return layout;
-}
-
 const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kBlack = qRgb(0, 0, 0);
 const QRgb kRed = qRgb(255, 0, 0);
