@@ -30,7 +30,8 @@ void Write(const QString& relative, const QByteArray& data) {
 
 // A width x height JPEG of `components` (1 gray, 3 colour, 4 CMYK), optionally progressive.
 QByteArray Jpeg(int width, int height, int components, bool progressive, int quality = 75) {
-  const J_COLOR_SPACE space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
+  const J_COLOR_SPACE space =
+      components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
   return EncodeWithLibjpeg(width, height, {space, quality, progressive},
                            [&](int y, unsigned char* row) {
                              for (int x = 0; x < width * components; ++x)

@@ -11,7 +11,8 @@
 #include <jpeglib.h>
 
 struct TLibjpegSettings {
-  J_COLOR_SPACE Space = JCS_RGB;  // the samples' order: JCS_GRAYSCALE, JCS_RGB, JCS_EXT_BGR, JCS_CMYK
+  // The samples' order: JCS_GRAYSCALE, JCS_RGB, JCS_EXT_BGR or JCS_CMYK.
+  J_COLOR_SPACE Space = JCS_RGB;
   int Quality = 90;
   bool Progressive = false;
 };

@@ -36,8 +36,8 @@ std::vector<int> TScriptedWait::Progress() const {
 }
 
 int TScriptedWait::Count(const QString& what) const {
-  return static_cast<int>(
-      std::count_if(Calls.begin(), Calls.end(), [&](const Call& call) { return call.What == what; }));
+  return static_cast<int>(std::count_if(Calls.begin(), Calls.end(),
+                                        [&](const Call& call) { return call.What == what; }));
 }
 
 TScriptedWait::Call TScriptedWait::LastShown() const {

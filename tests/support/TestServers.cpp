@@ -206,7 +206,9 @@ void TFaultServer::Answer(int fd) {
   if (response.StallAfterMs > 0) Pause(response.StallAfterMs);
 }
 
-TNginxSite::TNginxSite(const QString& root) { Start(root, {}); }
+TNginxSite::TNginxSite(const QString& root) {
+  Start(root, {});
+}
 
 TNginxSite::TNginxSite(const TWriter& write) : OwnRoot(std::in_place) {
   Start(OwnRoot->path(), write);
