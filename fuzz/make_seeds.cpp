@@ -5,7 +5,6 @@
 // field by field (good ones and ones with every length field wrong), settings texts and addresses.
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 #include <QByteArray>
 #include <QDir>
@@ -13,9 +12,7 @@
 #include <QString>
 #include <QtEndian>
 
-// clang-format off
-#include <jpeglib.h>
-// clang-format on
+#include "LibjpegEncoder.h"
 
 namespace {
 
@@ -33,33 +30,13 @@ void Write(const QString& relative, const QByteArray& data) {
 
 // A width x height JPEG of `components` (1 gray, 3 colour, 4 CMYK), optionally progressive.
 QByteArray Jpeg(int width, int height, int components, bool progressive, int quality = 75) {
-  jpeg_compress_struct c{};
-  jpeg_error_mgr err{};
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &buffer, &size);
-  c.image_width = static_cast<JDIMENSION>(width);
-  c.image_height = static_cast<JDIMENSION>(height);
-  c.input_components = components;
-  c.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, quality, TRUE);
-  if (progressive) jpeg_simple_progression(&c);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<unsigned char> row(static_cast<size_t>(width * components));
-  while (c.next_scanline < c.image_height) {
-    for (int x = 0; x < width * components; ++x)
-      row[size_t(x)] = static_cast<unsigned char>((x * 37 + int(c.next_scanline) * 11) & 255);
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  QByteArray out(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
-  std::free(buffer);
-  return out;
+  const J_COLOR_SPACE space =
+      components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
+  return EncodeWithLibjpeg(width, height, {space, quality, progressive},
+                           [&](int y, unsigned char* row) {
+                             for (int x = 0; x < width * components; ++x)
+                               row[x] = static_cast<unsigned char>((x * 37 + y * 11) & 255);
+                           });
 }
 
 // The same JPEG claiming another size in its frame header: the data stays that of the original.

@@ -1,16 +1,12 @@
 #include "AppTestSupport.h"
 
-#include <cstdio>
-#include <vector>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
-#include <QTimer>
 #include <QtEndian>
 
-#include <jpeglib.h>
+#include "JpegFixture.h"
 
 namespace apptest {
 
@@ -53,35 +49,11 @@ QString TPrivateEnvironment::Path(const QString& relative) const {
 }
 
 void WriteJpeg(const QString& path, int width, int height, int seed) {
-  jpeg_compress_struct c{};
-  jpeg_error_mgr err{};
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &buffer, &size);
-  c.image_width = static_cast<JDIMENSION>(width);
-  c.image_height = static_cast<JDIMENSION>(height);
-  c.input_components = 3;
-  c.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 90, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
-  while (c.next_scanline < c.image_height) {
-    const int y = static_cast<int>(c.next_scanline);
-    for (int x = 0; x < width; ++x) {
-      row[x * 3 + 0] = static_cast<unsigned char>((x * 5 + seed * 37) & 0xFF);
-      row[x * 3 + 1] = static_cast<unsigned char>((y * 3 + seed * 11) & 0xFF);
-      row[x * 3 + 2] = static_cast<unsigned char>(((x ^ y) + seed) & 0xFF);
-    }
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&c, rows, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  WriteAll(path, QByteArray(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size)));
-  std::free(buffer);
+  WriteJpegFixture(path, width, height, [seed](int x, int y) {
+    return BgrPixel{static_cast<uint8_t>(((x ^ y) + seed) & 0xFF),
+                    static_cast<uint8_t>((y * 3 + seed * 11) & 0xFF),
+                    static_cast<uint8_t>((x * 5 + seed * 37) & 0xFF)};
+  });
 }
 
 QByteArray ReadAll(const QString& path) {
@@ -142,125 +114,12 @@ TDocBytes& TDocBytes::Raw(const QByteArray& data) {
   return *this;
 }
 
-QStringList TScriptedPrompts::Errors() const {
-  QStringList errors;
-  for (const TMessageCall& call : Messages) {
-    if (call.Icon == Icon::Error) errors << call.Text;
-  }
-  return errors;
-}
-
-IUserPrompts::Answer TScriptedPrompts::Message(QWidget*, const QString& caption,
-                                               const QString& text, Buttons buttons, Icon icon) {
-  Messages.push_back({caption, text, buttons, icon});
-  if (buttons == Buttons::Ok) return Answer::Ok;
-  if (Answers.empty()) {
-    ADD_FAILURE() << "unexpected question: " << text.toStdString();
-    return Answer::Cancel;
-  }
-  const Answer answer = Answers.front();
-  Answers.pop_front();
-  return answer;
-}
-
-QStringList TScriptedPrompts::OpenFiles(QWidget*, const QString& title, const QString& filter) {
-  Dialogs.push_back({QStringLiteral("OpenFiles"), title, filter, QString(), {}});
-  if (FilesToOpen.empty()) {
-    ADD_FAILURE() << "unexpected open dialog: " << title.toStdString();
-    return {};
-  }
-  QStringList files = FilesToOpen.front();
-  FilesToOpen.pop_front();
-  return files;
-}
-
-QString TScriptedPrompts::OpenFile(QWidget*, const QString& title, const QString& filter) {
-  Dialogs.push_back({QStringLiteral("OpenFile"), title, filter, QString(), {}});
-  if (FileToOpen.empty()) {
-    ADD_FAILURE() << "unexpected open dialog: " << title.toStdString();
-    return {};
-  }
-  QString file = FileToOpen.front();
-  FileToOpen.pop_front();
-  return file;
-}
-
-QString TScriptedPrompts::SaveFile(QWidget*, const QString& title, const QString& filter,
-                                   const QString& defaultSuffix) {
-  Dialogs.push_back({QStringLiteral("SaveFile"), title, filter, defaultSuffix, {}});
-  if (FileToSave.empty()) {
-    ADD_FAILURE() << "unexpected save dialog: " << title.toStdString();
-    return {};
-  }
-  QString file = FileToSave.front();
-  FileToSave.pop_front();
-  return file;
-}
-
-QString TScriptedPrompts::BrowseFolder(QWidget*, const QString& title, const QString& start) {
-  Dialogs.push_back({QStringLiteral("BrowseFolder"), title, QString(), QString(), start});
-  if (FoldersToBrowse.empty()) {
-    ADD_FAILURE() << "unexpected folder dialog: " << title.toStdString();
-    return {};
-  }
-  QString folder = FoldersToBrowse.front();
-  FoldersToBrowse.pop_front();
-  if (AfterBrowse) QTimer::singleShot(0, AfterBrowse);
-  return folder;
-}
-
-bool TScriptedPrompts::Print(QWidget*, QPrinter& printer, PrintChoice& choice) {
-  PrintOffers.push_back(choice);
-  if (!PrintAnswer) {
-    ADD_FAILURE() << "unexpected print dialog";
-    return false;
-  }
-  return PrintAnswer(printer, choice);
-}
-
-void TScriptedWait::Record(Call call) {
-  call.WatchedEnabled = Watched ? Watched->isEnabled() : true;
-  Calls.push_back(std::move(call));
-}
-
-void TScriptedWait::ShowWait(const QString& caption, const QString& text, int minimum,
-                             int maximum) {
-  RunningFlag = true;
-  ProgressCalls = 0;
-  Record({QStringLiteral("ShowWait"), caption, text, minimum, maximum});
-}
-
-void TScriptedWait::SetProgress(int position) {
-  Record({QStringLiteral("SetProgress"), {}, {}, position, 0});
-  if (OnProgress) OnProgress(position);
-  if (++ProgressCalls == CancelAfter) RunningFlag = false;
-}
-
-void TScriptedWait::Close() {
-  RunningFlag = false;
-  Record({QStringLiteral("Close"), {}, {}, 0, 0});
-}
-
-std::vector<int> TScriptedWait::Progress() const {
-  std::vector<int> positions;
-  for (const Call& call : Calls) {
-    if (call.What == QLatin1String("SetProgress")) positions.push_back(call.A);
-  }
-  return positions;
-}
-
-int TScriptedWait::Count(const QString& what) const {
-  int n = 0;
-  for (const Call& call : Calls) n += call.What == what ? 1 : 0;
-  return n;
-}
-
 TFormMain& AppTest::MakeForm() {
   Form = std::make_unique<TFormMain>(Prompts);
   Form->SetWaitDialog(Wait);
   ExportDialog = new TForm3(Prompts, Form.get());
   Form->SetExportDialog(*ExportDialog);
-  Wait.Watched = Form.get();
+  Wait.Watched = [form = Form.get()] { return form->isEnabled(); };
   return *Form;
 }
 

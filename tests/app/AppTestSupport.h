@@ -1,7 +1,7 @@
 #pragma once
-// Shared pieces of the program's tests: private folders per test, JPEG photos written with
-// libjpeg itself, hand-built document bytes, and scripted prompts and wait dialog that answer
-// as a test says and record what the program asked.
+// Shared pieces of the program's tests: private folders per test, JPEG photos, hand-built
+// document bytes, and a main window with the scripted prompts and wait dialog of all tests,
+// which answer as a test says and record what the program asked.
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -18,8 +18,8 @@
 
 #include "Form3.h"
 #include "FormMain.h"
-#include "Prompts.h"
-#include "WaitProtocol.h"
+#include "ScriptedPrompts.h"
+#include "ScriptedWait.h"
 
 namespace apptest {
 
@@ -47,7 +47,7 @@ class TPrivateEnvironment {
   std::vector<std::pair<QByteArray, std::optional<QByteArray>>> Saved;
 };
 
-// Writes a width x height colour JPEG with libjpeg; `seed` varies the picture.
+// Writes a width x height colour JPEG; `seed` varies the picture.
 void WriteJpeg(const QString& path, int width, int height, int seed = 0);
 QByteArray ReadAll(const QString& path);
 void WriteAll(const QString& path, const QByteArray& data);
@@ -65,85 +65,6 @@ class TDocBytes {
   TDocBytes& Jpeg(const QByteArray& data);
   TDocBytes& Raw(const QByteArray& data);
   QByteArray Bytes;
-};
-
-struct TMessageCall {
-  QString Caption;
-  QString Text;
-  IUserPrompts::Buttons Buttons;
-  IUserPrompts::Icon Icon;
-};
-
-struct TDialogCall {
-  QString Kind;  // "OpenFiles", "OpenFile", "SaveFile", "BrowseFolder"
-  QString Title;
-  QString Filter;
-  QString DefaultSuffix;
-  QString Start;  // the folder a folder browser starts in
-};
-
-// Answers from queues. A question (Yes/No/Cancel) or a dialog with no answer queued fails the
-// test; error boxes (OK only) are recorded and need no answer.
-class TScriptedPrompts : public IUserPrompts {
- public:
-  std::deque<Answer> Answers;
-  std::deque<QStringList> FilesToOpen;
-  std::deque<QString> FileToOpen;
-  std::deque<QString> FileToSave;
-  std::deque<QString> FoldersToBrowse;
-  // Runs once the event loop is back after a folder was chosen, as the user's next step in the
-  // dialog that asked (pressing its "&Export", say).
-  std::function<void()> AfterBrowse;
-  // Answers the print dialog as the user would: chooses the printer (the test's PDF file) and
-  // the range and copies in `choice`; false for Cancel. Without it the dialog is unexpected.
-  std::function<bool(QPrinter& printer, PrintChoice& choice)> PrintAnswer;
-  std::vector<PrintChoice> PrintOffers;  // what each print dialog opened with
-  std::vector<TMessageCall> Messages;
-  std::vector<TDialogCall> Dialogs;
-
-  // The messages shown with the error icon.
-  QStringList Errors() const;
-
-  Answer Message(QWidget* parent, const QString& caption, const QString& text, Buttons buttons,
-                 Icon icon) override;
-  QStringList OpenFiles(QWidget* parent, const QString& title, const QString& filter) override;
-  QString OpenFile(QWidget* parent, const QString& title, const QString& filter) override;
-  QString SaveFile(QWidget* parent, const QString& title, const QString& filter,
-                   const QString& defaultSuffix) override;
-  QString BrowseFolder(QWidget* parent, const QString& title, const QString& start) override;
-  bool Print(QWidget* parent, QPrinter& printer, PrintChoice& choice) override;
-};
-
-// A wait protocol that records every call, with whether the watched window was enabled at that
-// moment, and reports a cancel once SetProgress has been called CancelAfter times.
-class TScriptedWait : public IWaitProtocol {
- public:
-  struct Call {
-    QString What;  // "ShowWait", "SetProgress", "Close"
-    QString Caption;
-    QString Text;
-    int A = 0;
-    int B = 0;
-    bool WatchedEnabled = true;
-  };
-  std::vector<Call> Calls;
-  int CancelAfter = -1;
-  // Runs at every SetProgress, as pending events would (a close request, a drop...).
-  std::function<void(int)> OnProgress;
-  QWidget* Watched = nullptr;
-
-  void ShowWait(const QString& caption, const QString& text, int minimum, int maximum) override;
-  void SetProgress(int position) override;
-  bool Running() const override { return RunningFlag; }
-  void Close() override;
-
-  std::vector<int> Progress() const;
-  int Count(const QString& what) const;
-
- private:
-  void Record(Call call);
-  bool RunningFlag = false;
-  int ProgressCalls = 0;
 };
 
 // A main window with scripted prompts and wait dialog, in private folders.

@@ -33,13 +33,13 @@ class Form3Test : public ::testing::Test {
   }
   // Answers the folder browser that opens with the dialog, then presses a button of it.
   void Answer(const QString& folder, const std::function<void()>& then) {
-    Prompts.BrowseAnswer = folder;
-    Prompts.OnBrowse = [then] { QTimer::singleShot(0, then); };
+    Prompts.FoldersToBrowse.push_back(folder);
+    Prompts.AfterBrowse = then;
   }
   apptest::TPrivateEnvironment Env;  // first: the photos' folder is made inside it
-  TPhotoDocument Document;
+  TColourPhotos Document;
   std::vector<TShpora*> Photos;
-  TRecordingWait Wait;
+  TScriptedWait Wait;
   TScriptedPrompts Prompts;
 };
 
@@ -81,8 +81,8 @@ TEST_F(Form3Test, HintShowsAtOnce) {
 TEST_F(Form3Test, NoPhotosShowNoDialog) {
   TForm3 form(Prompts);
   EXPECT_EQ(ExportImagesCommand(form, Wait, {}, ExportPng), 0);
-  EXPECT_TRUE(Prompts.BrowseStarts.isEmpty());
-  EXPECT_EQ(Wait.Shows, 0);
+  EXPECT_TRUE(Prompts.BrowseStarts().isEmpty());
+  EXPECT_EQ(Wait.Shows(), 0);
 }
 
 TEST_F(Form3Test, PngMenuThenJpegInTheDialogWritesJpegs) {
@@ -95,8 +95,8 @@ TEST_F(Form3Test, PngMenuThenJpegInTheDialogWritesJpegs) {
   });
   EXPECT_EQ(ExportImagesCommand(form, Wait, Photos, ExportPng), 3);
   EXPECT_EQ(Files(folder), (QStringList{"TavDoc000.jpg", "TavDoc001.jpg", "TavDoc002.jpg"}));
-  ASSERT_EQ(Prompts.BrowseStarts.size(), 1) << "the browser opens as the dialog shows";
-  EXPECT_EQ(Prompts.BrowseStarts[0], form.InitialBrowseFolder());
+  ASSERT_EQ(Prompts.BrowseStarts().size(), 1) << "the browser opens as the dialog shows";
+  EXPECT_EQ(Prompts.BrowseStarts()[0], form.InitialBrowseFolder());
 }
 
 TEST_F(Form3Test, EntriesAreKeptForTheRunAndCancelExportsNothing) {
@@ -117,9 +117,9 @@ TEST_F(Form3Test, EntriesAreKeptForTheRunAndCancelExportsNothing) {
     form.sButton2->click();
   });
   EXPECT_EQ(ExportImagesCommand(form, Wait, Photos, ExportPng), 0);
-  ASSERT_EQ(Prompts.BrowseStarts.size(), 2);
-  EXPECT_EQ(Prompts.BrowseStarts[1], folder);
+  ASSERT_EQ(Prompts.BrowseStarts().size(), 2);
+  EXPECT_EQ(Prompts.BrowseStarts()[1], folder);
   EXPECT_EQ(form.OutputFolder(), folder);
   EXPECT_EQ(Files(folder).size(), 3);
-  EXPECT_EQ(Wait.Shows, 1);
+  EXPECT_EQ(Wait.Shows(), 1);
 }

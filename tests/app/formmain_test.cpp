@@ -133,7 +133,7 @@ TEST_F(MainWindow, FilesTabButtonsListAndHowToPage) {
 }
 
 TEST_F(MainWindow, TheProgramCreatesItsFourWindows) {
-  apptest::TScriptedPrompts prompts;
+  TScriptedPrompts prompts;
   TProgramWindows windows(prompts);
   ASSERT_NE(windows.FormProps, nullptr);
   EXPECT_EQ(windows.FormProps, windows.FormMain->Editor->FormProps);

@@ -3,12 +3,7 @@
 // cannot be made to give (held back, or stalled mid-way). The window fetches its settings at
 // start-up, offers or installs an update, shows the advertising column, pings the statistics
 // page and opens addresses through a URL handler that records them.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QDesktopServices>
 #include <QDir>
@@ -18,24 +13,18 @@
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-#include <atomic>
-#include <chrono>
 #include <functional>
-#include <map>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "AppTestSupport.h"
 #include "OnlineUi.h"
 #include "Site.h"
+#include "TestServers.h"
 
 namespace {
 
@@ -45,187 +34,6 @@ using apptest::WriteAll;
 using Answer = IUserPrompts::Answer;
 
 constexpr int kWaitMs = 15000;
-
-// From the build, not __FILE__: a compiler cache may compile this file under a relative name.
-QString SourceDir() { return QStringLiteral(TAVROLIN_SOURCE_DIR); }
-
-sockaddr_in Loopback(quint16 port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return a;
-}
-
-quint16 BoundPort(int fd) {
-  sockaddr_in a{};
-  socklen_t len = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  return ntohs(a.sin_port);
-}
-
-// A port on 127.0.0.1 that nothing listens on.
-quint16 FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a = Loopback(0);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  const quint16 port = BoundPort(fd);
-  ::close(fd);
-  return port;
-}
-
-bool CanConnect(quint16 port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a = Loopback(port);
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-  ::close(fd);
-  return ok;
-}
-
-// The vendor site under nginx, from a folder of the test's own: `write` fills its files/ once
-// the host (with the port) is known, so that info.txt can name addresses on it.
-class TSite {
- public:
-  explicit TSite(const std::function<void(const QString& files, const QString& host)>& write) {
-    for (int attempt = 0; attempt < 5 && !Started; ++attempt) {
-      Port = FreePort();
-      write(Root.filePath(QStringLiteral("files")), Host());
-      Process.setProcessChannelMode(QProcess::ForwardedChannels);
-      Process.start(QStringLiteral("bash"),
-                    {SourceDir() + QStringLiteral("/server/start"), QStringLiteral("--foreground"),
-                     QStringLiteral("--port"), QString::number(Port), QStringLiteral("--dir"),
-                     Run.path(), QStringLiteral("--root"), Root.path()});
-      if (!Process.waitForStarted(5000)) continue;
-      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-      while (!Started && std::chrono::steady_clock::now() < end &&
-             Process.state() == QProcess::Running) {
-        Started = CanConnect(Port);
-        if (!Started) Process.waitForFinished(20);
-      }
-      if (!Started) Stop();
-    }
-  }
-  ~TSite() { Stop(); }
-
-  void Stop() {
-    if (Process.state() != QProcess::NotRunning) {
-      Process.terminate();
-      if (!Process.waitForFinished(5000)) {
-        Process.kill();
-        Process.waitForFinished(5000);
-      }
-    }
-  }
-  QString Host() const { return QStringLiteral("127.0.0.1:%1").arg(Port); }
-  QString Files() const { return Root.filePath(QStringLiteral("files")); }
-  QString StatLog() const { return QString::fromUtf8(ReadAll(Run.filePath("stat.log"))); }
-  QString AccessLog() const { return QString::fromUtf8(ReadAll(Run.filePath("access.log"))); }
-  bool Started = false;
-
- private:
-  QTemporaryDir Root, Run;
-  QProcess Process;
-  quint16 Port = 0;
-};
-
-// Answers each known path with a body and a Content-Length, either at once, held back until
-// Release(), or stalled: the head and a few bytes of a long body, then silence until the
-// server is destroyed. Other paths get the connection closed.
-class THoldingServer {
- public:
-  enum class TMode { Answer, Hold, Stall };
-
-  THoldingServer() {
-    Listener = socket(AF_INET, SOCK_STREAM, 0);
-    const int yes = 1;
-    setsockopt(Listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in a = Loopback(0);
-    if (::bind(Listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::listen(Listener, 64) != 0)
-      qFatal("test server: cannot listen on 127.0.0.1");
-    Port = BoundPort(Listener);
-    Acceptor = std::thread([this] { AcceptLoop(); });
-  }
-  ~THoldingServer() {
-    Stopping = true;
-    Acceptor.join();
-    for (std::thread& t : Connections) t.join();
-    ::close(Listener);
-  }
-
-  QString Host() const { return QStringLiteral("127.0.0.1:%1").arg(Port); }
-  void Serve(const QByteArray& path, const QByteArray& body, TMode mode = TMode::Answer) {
-    std::lock_guard<std::mutex> lock(Lock);
-    Routes[path] = {body, mode};
-  }
-  void Release() { Released = true; }
-  int Requests(const QByteArray& prefix) const {
-    std::lock_guard<std::mutex> lock(Lock);
-    int n = 0;
-    for (const QByteArray& path : Seen) n += path.startsWith(prefix);
-    return n;
-  }
-
- private:
-  struct TRoute {
-    QByteArray Body;
-    TMode Mode = TMode::Answer;
-  };
-
-  void AcceptLoop() {
-    while (!Stopping) {
-      pollfd p{Listener, POLLIN, 0};
-      if (::poll(&p, 1, 20) <= 0) continue;
-      const int fd = ::accept(Listener, nullptr, nullptr);
-      if (fd >= 0)
-        Connections.emplace_back([this, fd] {
-          Answer(fd);
-          ::close(fd);
-        });
-    }
-  }
-
-  void Answer(int fd) {
-    QByteArray head;
-    while (!head.contains("\r\n\r\n")) {
-      pollfd p{fd, POLLIN, 0};
-      if (Stopping) return;
-      if (::poll(&p, 1, 20) <= 0) continue;
-      char buf[2048];
-      const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-      if (n <= 0) return;
-      head.append(buf, n);
-    }
-    const QByteArray path = head.left(head.indexOf("\r\n")).split(' ').value(1);
-    TRoute route;
-    {
-      std::lock_guard<std::mutex> lock(Lock);
-      Seen.push_back(path);
-      const auto it = Routes.find(path);
-      if (it == Routes.end()) return;
-      route = it->second;
-    }
-    if (route.Mode == TMode::Hold)
-      while (!Released && !Stopping) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    const qsizetype length = route.Mode == TMode::Stall ? 1000000 : route.Body.size();
-    QByteArray out =
-        "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " + QByteArray::number(length) +
-        "\r\n\r\n" + route.Body;
-    ::send(fd, out.constData(), size_t(out.size()), MSG_NOSIGNAL);
-    if (route.Mode == TMode::Stall)
-      while (!Stopping) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-
-  int Listener = -1;
-  quint16 Port = 0;
-  std::atomic<bool> Stopping{false};
-  std::atomic<bool> Released{false};
-  mutable std::mutex Lock;
-  std::map<QByteArray, TRoute> Routes;
-  std::vector<QByteArray> Seen;
-  std::vector<std::thread> Connections;
-  std::thread Acceptor;
-};
 
 // Stands in for the user's browser and mail program.
 class TUrlRecorder : public QObject {
@@ -381,10 +189,10 @@ TEST_F(OnlineWindow, AboutTabHoldsItsControlsTextsAndPositions) {
 }
 
 TEST_F(OnlineWindow, AboutTabOpensTheSiteMailAndFanPage) {
-  TSite site([](const QString& files, const QString&) {
+  TNginxSite site([](const QString& files, const QString&) {
     WriteAll(files + QStringLiteral("/info.txt"), "[common]\r\n");
   });
-  ASSERT_TRUE(site.Started);
+  ASSERT_TRUE(site.Running());
   UseSite(site.Host());
   ShowForm();
   TOnlineUi& o = Online();
@@ -413,10 +221,10 @@ TEST_F(OnlineWindow, AboutTabOpensTheSiteMailAndFanPage) {
 }
 
 TEST_F(OnlineWindow, StartupPingTellsTheFirstRunOfAVersionFromTheNext) {
-  TSite site([](const QString& files, const QString&) {
+  TNginxSite site([](const QString& files, const QString&) {
     WriteAll(files + QStringLiteral("/info.txt"), "[common]\r\n");
   });
-  ASSERT_TRUE(site.Started);
+  ASSERT_TRUE(site.Running());
   UseSite(site.Host());
   for (int run = 0; run < 2; ++run) {
     ShowForm();
@@ -433,12 +241,12 @@ TEST_F(OnlineWindow, StartupPingTellsTheFirstRunOfAVersionFromTheNext) {
 
 TEST_F(OnlineWindow, StartupFetchOffersTheUpdateThenAnOfflineStartShowsTheCachedAdvertising) {
   QByteArray info;
-  auto site = std::make_unique<TSite>([&](const QString& files, const QString& host) {
+  auto site = std::make_unique<TNginxSite>([&](const QString& files, const QString& host) {
     info = AdvertisingSite(files, host,
                            "version=1.0.0.2\r\nupdateUrl=http://" + host.toUtf8() +
                                "/files/setup/Tavrolin_Setup.exe\r\n");
   });
-  ASSERT_TRUE(site->Started);
+  ASSERT_TRUE(site->Running());
   UseSite(site->Host());
   const QString cacheName =
       QStringLiteral("127.0.0.1-%1-files-ads-small1.jpg").arg(site->Host().section(':', 1));
@@ -481,8 +289,8 @@ TEST_F(OnlineWindow, StartupFetchOffersTheUpdateThenAnOfflineStartShowsTheCached
 }
 
 TEST_F(OnlineWindow, AdvertisingPanelsPopUpTheLargePictureAndPingBeforeOpening) {
-  TSite site([](const QString& files, const QString& host) { AdvertisingSite(files, host, ""); });
-  ASSERT_TRUE(site.Started);
+  TNginxSite site([](const QString& files, const QString& host) { AdvertisingSite(files, host, ""); });
+  ASSERT_TRUE(site.Running());
   UseSite(site.Host());
   ShowAndLoadAds();
   TOnlineUi& o = Online();
@@ -547,14 +355,14 @@ QByteArray RecordingInstaller(const QString& record) {
 
 TEST_F(OnlineWindow, CriticalUpdateInstallsAndClosesTheWindowThroughItsSavePrompt) {
   const QString record = Env.Path(QStringLiteral("installer-ran.txt"));
-  TSite site([&](const QString& files, const QString& host) {
+  TNginxSite site([&](const QString& files, const QString& host) {
     WriteAll(files + QStringLiteral("/setup/record-args.sh"), RecordingInstaller(record));
     WriteAll(files + QStringLiteral("/info.txt"),
              "[common]\r\nversion=9.0.0.0\r\nupdateCritical=0x1\r\nShowAds=1\r\n"
              "updateUrl=http://" +
                  host.toUtf8() + "/files/setup/record-args.sh\r\n");
   });
-  ASSERT_TRUE(site.Started);
+  ASSERT_TRUE(site.Running());
   UseSite(site.Host());
 
   // With photos in the list the close asks first: "No" closes, "Cancel" keeps the window
@@ -596,12 +404,12 @@ TEST_F(OnlineWindow, CriticalUpdateInstallsAndClosesTheWindowThroughItsSavePromp
 
 TEST_F(OnlineWindow, TheInstallButtonTriesAgainAfterAFailedDownload) {
   const QString record = Env.Path(QStringLiteral("installer-ran.txt"));
-  TSite site([&](const QString& files, const QString& host) {
+  TNginxSite site([&](const QString& files, const QString& host) {
     WriteAll(files + QStringLiteral("/info.txt"),
              "[common]\r\nversion=1.0.0.2\r\nupdateUrl=http://" + host.toUtf8() +
                  "/files/setup/setup_v2.sh\r\n");
   });
-  ASSERT_TRUE(site.Started);
+  ASSERT_TRUE(site.Running());
   UseSite(site.Host());
   ShowForm();
   TOnlineUi& o = Online();
@@ -623,13 +431,15 @@ TEST_F(OnlineWindow, TheInstallButtonTriesAgainAfterAFailedDownload) {
 }
 
 TEST_F(OnlineWindow, SettingsArrivingDuringALongLoopWaitForItsEnd) {
-  THoldingServer server;
-  server.Serve("/files/info.txt",
-               "[common]\r\nversion=1.0.0.2\r\nupdateUrl=http://x.test/setup.exe\r\n",
-               THoldingServer::TMode::Hold);
+  TFaultServer server;
+  TFaultResponse settings =
+      TFaultResponse::Ok("[common]\r\nversion=1.0.0.2\r\nupdateUrl=http://x.test/setup.exe\r\n");
+  settings.Held = true;
+  server.Serve("/files/info.txt", settings);
   UseSite(server.Host());
   ShowForm();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return server.Requests("/files/info.txt") == 1; }, kWaitMs));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return server.CountRequestsStartingWith("/files/info.txt") == 1; }, kWaitMs));
 
   bool handedOverDuringLoop = false;
   bool panelDuringLoop = true;
@@ -653,22 +463,23 @@ TEST_F(OnlineWindow, ClosingWhileDownloadsAreUnderWayStopsThemAndLeavesNoPartial
   // Two moments: the settings text itself stalls, or the seven slots' pictures do.
   for (const bool settingsStall : {true, false}) {
     SCOPED_TRACE(settingsStall ? "settings" : "pictures");
-    THoldingServer server;
+    TFaultServer server;
     const QByteArray base = "http://" + server.Host().toUtf8() + "/slow/";
     QByteArray info = "[common]\r\nShowAds=1\r\n";
     for (int i = 1; i <= kAdsSlotCount; ++i) {
       const QByteArray n = QByteArray::number(i);
       info += "[link" + n + "]\r\nurl1=" + base + "big" + n + ".png\r\nurl2=" + base + "small" + n +
               ".png\r\ntxt=t\r\n";
-      server.Serve("/slow/big" + n + ".png", "\x89PNG", THoldingServer::TMode::Stall);
+      server.Serve("/slow/big" + n + ".png", TFaultResponse::Stalling("\x89PNG"));
     }
-    server.Serve("/files/info.txt", info,
-                 settingsStall ? THoldingServer::TMode::Stall : THoldingServer::TMode::Answer);
+    server.Serve("/files/info.txt",
+                 settingsStall ? TFaultResponse::Stalling(info) : TFaultResponse::Ok(info));
     UseSite(server.Host());
     ShowForm();
     const QByteArray awaited = settingsStall ? "/files/info.txt" : "/slow/";
     const int count = settingsStall ? 1 : kAdsSlotCount;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.Requests(awaited) == count; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return server.CountRequestsStartingWith(awaited) == count; }, kWaitMs));
 
     EXPECT_TRUE(Form->close());
     const QString dataFolder = Form->AppDataFolder;
@@ -676,7 +487,7 @@ TEST_F(OnlineWindow, ClosingWhileDownloadsAreUnderWayStopsThemAndLeavesNoPartial
     const QStringList left =
         QDir(dataFolder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     EXPECT_EQ(left, settingsStall ? QStringList() : QStringList({"Tavrolin.ini"}));
-    EXPECT_EQ(server.Requests("/slow/small"), 0);
+    EXPECT_EQ(server.CountRequestsStartingWith("/slow/small"), 0);
   }
 }
 

@@ -168,8 +168,8 @@ class ExportFromWindow : public AppTest {
     // A dialog left open would hang the test: close it after a while.
     QTimer::singleShot(20000, ExportDialog, [this] { ExportDialog->reject(); });
   }
-  std::vector<apptest::TScriptedWait::Call> WaitCalls(const QString& what) const {
-    std::vector<apptest::TScriptedWait::Call> calls;
+  std::vector<TScriptedWait::Call> WaitCalls(const QString& what) const {
+    std::vector<TScriptedWait::Call> calls;
     for (const auto& call : Wait.Calls) {
       if (call.What == what) calls.push_back(call);
     }

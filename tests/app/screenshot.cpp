@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   apptest::TPrivateEnvironment env;
-  apptest::TScriptedPrompts prompts;
+  TScriptedPrompts prompts;
   TFormWait wait;
   TFormMain form(prompts);
   form.SetWaitDialog(wait);

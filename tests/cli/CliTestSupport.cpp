@@ -9,25 +9,16 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-#include "Codecs.h"
-#include "FastDIB.h"
+#include "JpegFixture.h"
 
 void WriteTestJpeg(const QString& path, int width, int height, TRgb paper) {
-  TFastDIB image(width, 24, height);
-  for (int row = 0; row < height; ++row) {
-    // Rows are stored bottom-up: memory row `row` is picture row height - 1 - row.
-    const int y = height - 1 - row;
-    const bool bar = y > height / 4 && y < height / 3;
-    uint8_t* p = image.Scanlines[row];
-    for (int x = 0; x < width; ++x, p += 3) {
-      const bool ink = bar && x > width / 8 && x < width * 7 / 8;
-      p[0] = ink ? 30 : paper.B;
-      p[1] = ink ? 30 : paper.G;
-      p[2] = ink ? 30 : paper.R;
-    }
-  }
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  SaveJpegFile(image, path, 92);
+  WriteJpegFixture(
+      path, width, height,
+      [=](int x, int y) {
+        const bool ink = y > height / 4 && y < height / 3 && x > width / 8 && x < width * 7 / 8;
+        return ink ? BgrPixel{30, 30, 30} : BgrPixel{paper.B, paper.G, paper.R};
+      },
+      92);
 }
 
 TRun RunProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env,

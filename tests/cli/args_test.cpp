@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CaseNames.h"
 #include "CliArgs.h"
 #include "TerminalWait.h"
 
@@ -109,7 +110,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TCropCase{"40,380,300,319", false}, // top and bottom 19 apart
                       TCropCase{"40,380,40", false},      // three edges
                       TCropCase{"40,380,40,554,1", false},
-                      TCropCase{"a,b,c,d", false}));
+                      TCropCase{"a,b,c,d", false}),
+    [](const ::testing::TestParamInfo<TCropCase>& info) {
+      return CaseName({info.param.Valid ? "Valid_" : "Invalid_", info.param.Text});
+    });
 
 TEST(SheetRange, ReadsOneSheetOrARangeAndChecksItAgainstTheDocument) {
   EXPECT_EQ(ParseSheetRange("2-4").First, 2);

@@ -11,28 +11,11 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "Codecs.h"
-#include "FastDIB.h"
+#include "JpegFixture.h"
 #include "PhotoDocument.h"
-#include "WaitProtocol.h"
+#include "ScriptedWait.h"
 
 namespace {
-
-// A wait protocol that runs every item, or stops before item `stopAt`.
-class TCountingWait : public IWaitProtocol {
- public:
-  explicit TCountingWait(int stopAt = -1) : StopAt(stopAt) {}
-  void ShowWait(const QString&, const QString& text, int, int) override { Texts << text; }
-  void SetProgress(int position) override { Position = position; }
-  bool Running() const override { return StopAt < 0 || Position < StopAt; }
-  void Close() override { ++Closed; }
-  QStringList Texts;
-  int Position = -1;
-  int Closed = 0;
-
- private:
-  int StopAt;
-};
 
 class PhotoDocumentTest : public testing::Test {
  protected:
@@ -44,16 +27,12 @@ class PhotoDocumentTest : public testing::Test {
   }
   void TearDown() override { qunsetenv("TMPDIR"); }
 
-  // A small photo with the imaging's own encoder: `w` x `h`, a gradient seeded by `seed`.
-  QString Photo(const QString& name, int w = 64, int h = 48, int seed = 0) {
-    TFastDIB image;
-    image.SetSize(w, h, 24);
-    for (int y = 0; y < h; ++y) {
-      uint8_t* row = image.Scanlines[size_t(y)];
-      for (int x = 0; x < w * 3; ++x) row[x] = uint8_t(x * 5 + y * 3 + seed);
-    }
+  // A small photo, `w` x `h`, of a gradient.
+  QString Photo(const QString& name, int w = 64, int h = 48) {
     const QString path = Dir.filePath(QStringLiteral("photos/") + name);
-    SaveJpegFile(image, path, 90);
+    WriteJpegFixture(path, w, h, [](int x, int y) {
+      return BgrPixel{uint8_t(x * 5), uint8_t(y * 3), uint8_t(x + y)};
+    });
     return path;
   }
   QString Path(const QString& name) const { return Dir.filePath(name); }
@@ -68,7 +47,7 @@ QByteArray Bytes(const QString& path) {
 
 TEST_F(PhotoDocumentTest, AddsInTheListOrderAndReadsBackWhatItWrote) {
   TPhotoDocument document;
-  TCountingWait wait;
+  TScriptedWait wait;
   QStringList added, skipped;
   const QStringList names{Photo(QStringLiteral("b.jpg")), Photo(QStringLiteral("A.JPEG"), 48, 64),
                           Path(QStringLiteral("notes.txt")), Photo(QStringLiteral("c.jpg"))};
@@ -77,8 +56,9 @@ TEST_F(PhotoDocumentTest, AddsInTheListOrderAndReadsBackWhatItWrote) {
                 [&](const QString& name) { skipped << QFileInfo(name).fileName(); }),
             3);
   EXPECT_TRUE(document.Complete());
-  EXPECT_EQ(wait.Texts, QStringList{QStringLiteral("Adding files...")});
-  EXPECT_EQ(wait.Closed, 1);
+  EXPECT_EQ(wait.Shows(), 1);
+  EXPECT_EQ(wait.Text(), QStringLiteral("Adding files..."));
+  EXPECT_EQ(wait.Closes(), 1);
   EXPECT_EQ(added, (QStringList{"A.JPEG", "b.jpg", "c.jpg"}));  // sorted ignoring case
   EXPECT_EQ(skipped, QStringList{QStringLiteral("notes.txt")});
   EXPECT_EQ(document.Titles(), (QStringList{"A.JPEG", "b.jpg", "c.jpg"}));
@@ -94,14 +74,14 @@ TEST_F(PhotoDocumentTest, AddsInTheListOrderAndReadsBackWhatItWrote) {
   EXPECT_EQ(document.FilePath(), saved);
 
   TPhotoDocument reread;
-  TCountingWait openWait;
+  TScriptedWait openWait;
   std::vector<int32_t> read;
   TPhotoDocument::TOpenHooks hooks;
   hooks.PhotoRead = [&](int32_t row) { read.push_back(row); };
   EXPECT_EQ(reread.Open(saved, openWait, hooks, TPhotoDocument::TLockUse::None).What,
             TPhotoDocument::TOpenResult::Read);
   EXPECT_EQ(read, (std::vector<int32_t>{0, 1, 2}));
-  EXPECT_EQ(openWait.Texts, QStringList{QStringLiteral("Opening d.TavDoc...")});
+  EXPECT_EQ(openWait.Text(), QStringLiteral("Opening d.TavDoc..."));
   EXPECT_EQ(reread.Titles(), document.Titles());
   EXPECT_EQ(reread.Row(1).SecondColumn, QStringLiteral("d.TavDoc"));
   EXPECT_EQ(reread.Photo(2)->Brightness, 7);
@@ -156,7 +136,7 @@ TEST_F(PhotoDocumentTest, WorkFolderIsReplacedWhenItVanishesAndRemovedAtTheEnd) 
 }
 
 TEST_F(PhotoDocumentTest, OpenTellsWhatItFound) {
-  TCountingWait wait;
+  TScriptedWait wait;
   const QString text = Path(QStringLiteral("text.TavDoc"));
   QFile file(text);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -187,7 +167,8 @@ TEST_F(PhotoDocumentTest, OpenStopsBetweenPhotosWhenTheWaitStops) {
   }
   document.Save(Path(QStringLiteral("d.TavDoc")));
   TPhotoDocument reread;
-  TCountingWait stopAtTwo(2);
+  TScriptedWait stopAtTwo;
+  stopAtTwo.CancelAfter = 2;
   reread.Open(Path(QStringLiteral("d.TavDoc")), stopAtTwo);
   EXPECT_FALSE(reread.Complete());
   EXPECT_EQ(reread.Count(), 1);
@@ -205,7 +186,7 @@ TEST_F(PhotoDocumentTest, ASecondWriterFailsNamingTheFirstAndWritesNothing) {
   // A second writer that reads the document while the first holds it gets the photos...
   TPhotoDocument second;
   second.LockWaitMs = 100;
-  TCountingWait wait;
+  TScriptedWait wait;
   EXPECT_EQ(second.Open(path, wait).What, TPhotoDocument::TOpenResult::Read);
   second.AddPhotoFile(Photo(QStringLiteral("b.jpg")));
   // ...but cannot write it back over the first one's changes.

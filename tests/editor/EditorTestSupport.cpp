@@ -8,21 +8,22 @@
 #include <QMouseEvent>
 #include <QTimer>
 
-#include "Codecs.h"
 #include "FormProps.h"
+#include "JpegFixture.h"
 
+namespace {
+
+// A w x h colour JPEG with a smooth pattern that depends on `seed`.
 void WriteTestJpeg(const QString& path, int width, int height, int seed) {
-  TFastDIB image(width, 24, height);
-  for (int row = 0; row < image.AbsHeight; ++row) {
-    auto* px = reinterpret_cast<BgrPixel*>(image.Scanlines[row]);
-    for (int x = 0; x < width; ++x) {
-      px[x].Blue = static_cast<uint8_t>((x * 3 + seed * 40) & 0xFF);
-      px[x].Green = static_cast<uint8_t>((row * 2 + seed * 17) & 0xFF);
-      px[x].Red = static_cast<uint8_t>(((x + row) / 3 + seed * 60) & 0xFF);
-    }
-  }
-  SaveJpegFile(image, path, 90);
+  WriteJpegFixture(path, width, height, [=](int x, int y) {
+    const int row = height - 1 - y;  // the pattern was drawn in memory rows, bottom-up
+    return BgrPixel{static_cast<uint8_t>((x * 3 + seed * 40) & 0xFF),
+                    static_cast<uint8_t>((row * 2 + seed * 17) & 0xFF),
+                    static_cast<uint8_t>(((x + row) / 3 + seed * 60) & 0xFF)};
+  });
 }
+
+}  // namespace
 
 TPhotoSet::TPhotoSet() {
   if (!Dir.isValid()) throw std::runtime_error("no temporary folder");
@@ -46,27 +47,6 @@ std::vector<TShpora*> TPhotoSet::All() const {
   return all;
 }
 
-void TFakeWait::ShowWait(const QString& caption, const QString& text, int minimum, int maximum) {
-  ++Shows;
-  Caption = caption;
-  Text = text;
-  Minimum = minimum;
-  Maximum = maximum;
-  Progress.clear();
-  Visible = true;
-  IsRunning = true;
-}
-
-void TFakeWait::SetProgress(int position) {
-  Progress.push_back(position);
-  if (CancelAt != 0 && position == CancelAt) IsRunning = false;
-}
-
-void TFakeWait::Close() {
-  ++Closes;
-  Visible = false;
-}
-
 void TFakeHost::ShowPrintPreview() {
   ++PrintPreviews;
   if (OnPrintPreview) OnPrintPreview();
@@ -80,13 +60,13 @@ void TFakeHost::ShowOnImagePage(const QImage& picture) {
 void TFakeHost::ShowError(const QString& message) {
   Errors << message;
   EnabledAtError.push_back(MainEnabled);
-  WaitVisibleAtError.push_back(WaitDialog.Visible);
+  WaitVisibleAtError.push_back(WaitDialog.Visible());
 }
 
 void TFakeHost::SetMainWindowEnabled(bool enabled) {
   EnabledCalls.push_back(enabled);
   MainEnabled = enabled;
-  if (!enabled && !WaitDialog.Visible) WaitOpenWhileDisabled = false;
+  if (!enabled && !WaitDialog.Visible()) WaitOpenWhileDisabled = false;
 }
 
 void SendMouse(QWidget* widget, int type, QPoint local, Qt::MouseButton button,

@@ -1,7 +1,7 @@
 #pragma once
 // Shared by the editor's tests: real photo records made from small JPEGs in a private folder, a
-// host that stands in for the main window and records what the editor asks of it, a wait
-// protocol that can cancel, and helpers that deliver real mouse events to widgets.
+// host that stands in for the main window and records what the editor asks of it (with the
+// scripted wait dialog of all tests), and helpers that deliver real mouse events to widgets.
 #include <functional>
 #include <memory>
 #include <vector>
@@ -14,14 +14,11 @@
 #include <QTemporaryDir>
 
 #include "EditorHost.h"
+#include "ScriptedWait.h"
 #include "Shpora.h"
-#include "WaitProtocol.h"
 
 class QWidget;
 class TFormProps;
-
-// Writes a w x h colour JPEG with a smooth pattern that depends on `seed`.
-void WriteTestJpeg(const QString& path, int width, int height, int seed);
 
 // Photo records imported from test JPEGs into a private work folder; destroyed with the folder.
 class TPhotoSet {
@@ -39,22 +36,6 @@ class TPhotoSet {
   int NextSeed = 1;
 };
 
-class TFakeWait : public IWaitProtocol {
- public:
-  void ShowWait(const QString& caption, const QString& text, int minimum, int maximum) override;
-  void SetProgress(int position) override;
-  bool Running() const override { return IsRunning; }
-  void Close() override;
-
-  int CancelAt = 0;  // SetProgress(CancelAt) acts as a press on Cancel; 0: never
-  int Shows = 0, Closes = 0;
-  QString Caption, Text;
-  int Minimum = 0, Maximum = 0;
-  std::vector<int> Progress;
-  bool Visible = false;
-  bool IsRunning = false;
-};
-
 class TFakeHost : public IEditorHost {
  public:
   void ShowPrintPreview() override;
@@ -68,7 +49,7 @@ class TFakeHost : public IEditorHost {
   void ShowError(const QString& message) override;
 
   std::vector<TShpora*> List;
-  TFakeWait WaitDialog;
+  TScriptedWait WaitDialog;
   std::function<void()> OnPrintPreview;  // runs inside ShowPrintPreview
   int PrintPreviews = 0;
   int Restores = 0;

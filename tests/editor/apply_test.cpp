@@ -53,8 +53,8 @@ class ApplyToManyTest : public testing::Test {
            p.CropBottom == d.CropBottom;
   }
   void ExpectLoopClosedCleanly() {
-    EXPECT_EQ(Host.WaitDialog.Shows, 1);
-    EXPECT_EQ(Host.WaitDialog.Closes, 1);
+    EXPECT_EQ(Host.WaitDialog.Shows(), 1);
+    EXPECT_EQ(Host.WaitDialog.Closes(), 1);
     EXPECT_EQ(Host.EnabledCalls, (std::vector<bool>{false, true}));
     EXPECT_TRUE(Host.WaitOpenWhileDisabled);
     EXPECT_TRUE(Host.MainEnabled);
@@ -82,11 +82,11 @@ TEST_P(ApplyScopes, OnlyPositionsInScopeTakeTheValuesAndAreReprocessed) {
     (c.Radio == 2 ? d.sRadioButton2 : c.Radio == 3 ? d.sRadioButton3 : d.sRadioButton1)->click();
     Ok(d);
   });
-  EXPECT_EQ(Host.WaitDialog.Caption, "Please wait...");
-  EXPECT_EQ(Host.WaitDialog.Text, "Processing images...");
-  EXPECT_EQ(Host.WaitDialog.Minimum, 1);
-  EXPECT_EQ(Host.WaitDialog.Maximum, 5);
-  EXPECT_EQ(Host.WaitDialog.Progress, (std::vector<int>{1, 2, 3, 4, 5}));
+  EXPECT_EQ(Host.WaitDialog.Caption(), "Please wait...");
+  EXPECT_EQ(Host.WaitDialog.Text(), "Processing images...");
+  EXPECT_EQ(Host.WaitDialog.Minimum(), 1);
+  EXPECT_EQ(Host.WaitDialog.Maximum(), 5);
+  EXPECT_EQ(Host.WaitDialog.Progress(), (std::vector<int>{1, 2, 3, 4, 5}));
   ExpectLoopClosedCleanly();
   EXPECT_TRUE(Host.Errors.isEmpty());
 
@@ -190,7 +190,7 @@ TEST_F(ApplyToManyTest, NoGroupTickedStillReprocessesEveryPhoto) {
 
 TEST_F(ApplyToManyTest, CancelInTheDialogChangesNothing) {
   Apply([](TFormProps& d) { QTest::mouseClick(d.sSpeedButton2, Qt::LeftButton); });
-  EXPECT_EQ(Host.WaitDialog.Shows, 0);
+  EXPECT_EQ(Host.WaitDialog.Shows(), 0);
   EXPECT_TRUE(Host.EnabledCalls.empty());
   EXPECT_EQ(Host.PrintPreviews, 0);
   for (TShpora* p : Host.List) {
@@ -202,9 +202,9 @@ TEST_F(ApplyToManyTest, CancelInTheDialogChangesNothing) {
 
 TEST_F(ApplyToManyTest, CancelInTheWaitDialogStopsBeforeTheNextPhoto) {
   DropAllPictures();
-  Host.WaitDialog.CancelAt = 3;
+  Host.WaitDialog.CancelAfter = 3;  // pressed at the third step, SetProgress(3)
   Apply(Ok);
-  EXPECT_EQ(Host.WaitDialog.Progress, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(Host.WaitDialog.Progress(), (std::vector<int>{1, 2, 3}));
   for (int p = 1; p <= 5; ++p) {
     SCOPED_TRACE(p);
     EXPECT_EQ(Host.List[p - 1]->Preview != nullptr, p <= 2);
@@ -224,7 +224,7 @@ TEST_F(ApplyToManyTest, FailingPhotoEndsTheLoopWithTheWindowUsableAgain) {
   EXPECT_EQ(Host.EnabledAtError, (std::vector<bool>{true}));
   EXPECT_EQ(Host.WaitVisibleAtError, (std::vector<bool>{false}));
   ExpectLoopClosedCleanly();
-  EXPECT_EQ(Host.WaitDialog.Progress, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(Host.WaitDialog.Progress(), (std::vector<int>{1, 2, 3}));
   // Before it: new values and pictures; the failing one: new values, its old pictures; after
   // it: untouched.
   EXPECT_NE(Host.List[0]->Preview, nullptr);
@@ -243,7 +243,7 @@ TEST_F(ApplyToManyTest, WithoutAnOpenPhotoNothingHappens) {
     d.reject();
   });
   EXPECT_FALSE(asked);
-  EXPECT_EQ(Host.WaitDialog.Shows, 0);
+  EXPECT_EQ(Host.WaitDialog.Shows(), 0);
   EXPECT_TRUE(Host.EnabledCalls.empty());
 }
 

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "CaseNames.h"
 #include "EditorLogic.h"
 
 namespace {
@@ -37,7 +38,15 @@ INSTANTIATE_TEST_SUITE_P(
         // a left edge at 400 (from a document): the gap rule pushes the right bar past 416
         ClampCase{THandleEdge::Right, 300, 400, 420}, ClampCase{THandleEdge::Right, 500, 400, 420},
         // and a bottom bar at 10 keeps the top bar above the frame limit
-        ClampCase{THandleEdge::Top, 5, 10, -10}));
+        ClampCase{THandleEdge::Top, 5, 10, -10}),
+    [](const testing::TestParamInfo<ClampCase>& info) {
+      const ClampCase& c = info.param;
+      const char* edge = c.Edge == THandleEdge::Top      ? "Top"
+                         : c.Edge == THandleEdge::Bottom ? "Bottom"
+                         : c.Edge == THandleEdge::Left   ? "Left"
+                                                         : "Right";
+      return CaseName({edge, "At", c.Raw, "_Opposite", c.Opposite});
+    });
 
 struct OriginCase {
   int32_t X, Y, PictureW, PictureH, Left, Top;
@@ -64,7 +73,11 @@ INSTANTIATE_TEST_SUITE_P(
         // smaller than the window: the upper limit applied last makes the origin negative
         OriginCase{0, 0, 300, 400, -120, -194}, OriginCase{419, 593, 300, 400, -120, -194},
         // narrower but taller: negative only across
-        OriginCase{210, 297, 300, 1500, -120, 453}));
+        OriginCase{210, 297, 300, 1500, -120, 453}),
+    [](const testing::TestParamInfo<OriginCase>& info) {
+      const OriginCase& c = info.param;
+      return CaseName({"Point", c.X, "x", c.Y, "_In", c.PictureW, "x", c.PictureH});
+    });
 
 // A 5 x 4 picture whose pixel (x, y) from the top is (blue x, green y, red 7).
 std::unique_ptr<TFastDIB> SmallPicture() {

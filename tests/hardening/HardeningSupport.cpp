@@ -1,5 +1,6 @@
 #include "HardeningSupport.h"
 
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 
@@ -16,6 +17,7 @@
 
 #include "AppTestSupport.h"
 #include "FormMain.h"
+#include "TestMain.h"
 
 namespace hardening {
 
@@ -24,6 +26,26 @@ bool PrivateMounts = false;
 namespace {
 
 const char* const kFiller = ".filler";
+
+// What the fault tests add to the shared main: a mount namespace of their own for the full-disk
+// tests, which must be made while the process has one thread, and the helper process mode.
+[[maybe_unused]] const bool kMainHooked = [] {
+  testsupport::TMainHooks& hooks = testsupport::MainHooks();
+  hooks.BeforeAnything = [] {
+    // A file that may not grow any more fails its write instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    PrivateMounts = unshare(CLONE_NEWNS) == 0 &&
+                    mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    // The windows' start-up fetch and pings go to a closed port here, never out of the machine.
+    if (qEnvironmentVariableIsEmpty("TAVROLIN_SITE")) qputenv("TAVROLIN_SITE", "127.0.0.1:9");
+  };
+  hooks.InsteadOfTests = [](int argc, char** argv) -> std::optional<int> {
+    if (argc == 3 && std::strcmp(argv[1], "--instance") == 0)
+      return RunInstance(QString::fromLocal8Bit(argv[2]));
+    return std::nullopt;
+  };
+  return true;
+}();
 
 }  // namespace
 
@@ -101,8 +123,8 @@ QString FuzzCorpus(const QString& target) {
 }
 
 int RunInstance(const QString& document) {
-  apptest::TScriptedPrompts prompts;
-  apptest::TScriptedWait wait;
+  TScriptedPrompts prompts;
+  TScriptedWait wait;
   // The save prompt when closing: "No", the list is discarded.
   prompts.Answers.push_back(IUserPrompts::Answer::No);
   auto form = std::make_unique<TFormMain>(prompts);

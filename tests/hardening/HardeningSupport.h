@@ -8,8 +8,9 @@
 
 namespace hardening {
 
-// Set by main(): this test process has a mount namespace of its own, so it may mount file
-// systems that nobody else sees (and that vanish with the process).
+// Set before the application starts (the first step of the shared main): this test process has
+// a mount namespace of its own, so it may mount file systems that nobody else sees (and that
+// vanish with the process).
 extern bool PrivateMounts;
 
 // A small disk at `folder` (created if missing) for the length of a test: a tmpfs of `bytes`

@@ -1,5 +1,5 @@
 #pragma once
-// Small helpers shared by the online tests.
+// Small helpers shared by the online tests; the wait dialog is the scripted one of all tests.
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "WaitProtocol.h"
+#include "ScriptedWait.h"
 
 // Runs events until `done` holds or `timeoutMs` passed; returns `done`'s last value.
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
@@ -41,29 +41,3 @@ inline QByteArray ReadFile(const QString& path) {
 inline QStringList FolderEntries(const QString& folder) {
   return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
-
-// The wait dialog as the tests script it: records what it is shown and presses Cancel after
-// `CancelAfter` progress updates (never when negative).
-class TScriptedWait : public IWaitProtocol {
- public:
-  void ShowWait(const QString& caption, const QString& text, int minimum, int maximum) override {
-    Caption = caption;
-    Text = text;
-    Minimum = minimum;
-    Maximum = maximum;
-    ++Shown;
-  }
-  void SetProgress(int position) override {
-    Progress.push_back(position);
-    if (CancelAfter >= 0 && int(Progress.size()) >= CancelAfter) Cancelled = true;
-    QCoreApplication::processEvents();
-  }
-  bool Running() const override { return !Cancelled; }
-  void Close() override { ++Closed; }
-
-  int CancelAfter = -1;
-  bool Cancelled = false;
-  QString Caption, Text;
-  int Minimum = -1, Maximum = -1, Shown = 0, Closed = 0;
-  std::vector<int> Progress;
-};

@@ -157,7 +157,7 @@ TEST(HttpGet, EachDownloadHasItsOwnRuleForFaultyAnswers) {
     } else {
       EXPECT_EQ(DownloadFileWithProgress(wait, "c", "t", url, setup), c.Installer == TExpect::Ok);
     }
-    EXPECT_EQ(wait.Closed, 1);
+    EXPECT_EQ(wait.Closes(), 1);
     if (c.Installer == TExpect::Ok)
       EXPECT_EQ(ReadFile(setup), expectedBody);
     else

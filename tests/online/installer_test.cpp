@@ -39,11 +39,11 @@ TEST(InstallerDownload, DownloadsAndStartsTheInstallerSilentlyInTheDataFolder) {
                              appData.path() + "/"};
   EXPECT_TRUE(DownloadAndRunSetup(wait, setup, window.Enable()));
   EXPECT_EQ(window.Calls, (std::vector<bool>{false, true}));
-  EXPECT_EQ(wait.Caption, "Please wait...");
-  EXPECT_EQ(wait.Text, "Downloading Tavrolin 1.0.0.2...");
-  EXPECT_EQ(wait.Minimum, 0);
-  EXPECT_EQ(wait.Maximum, 100);
-  EXPECT_EQ(wait.Closed, 1);
+  EXPECT_EQ(wait.Caption(), "Please wait...");
+  EXPECT_EQ(wait.Text(), "Downloading Tavrolin 1.0.0.2...");
+  EXPECT_EQ(wait.Minimum(), 0);
+  EXPECT_EQ(wait.Maximum(), 100);
+  EXPECT_EQ(wait.Closes(), 1);
 
   const QString installer = appData.filePath("setup_v2.exe");
   EXPECT_EQ(ReadFile(installer), kRecordingInstaller);
@@ -68,11 +68,12 @@ TEST(InstallerDownload, ProgressRisesSteadilyFromZeroToAHundred) {
   EXPECT_TRUE(
       DownloadFileWithProgress(wait, "c", "t", site.Url("/files/setup/Tavrolin_Setup.exe"), file));
   EXPECT_EQ(ReadFile(file), big);
-  ASSERT_FALSE(wait.Progress.empty());
-  EXPECT_EQ(wait.Progress.front(), 0);
-  EXPECT_EQ(wait.Progress.back(), 100);
-  EXPECT_TRUE(std::is_sorted(wait.Progress.begin(), wait.Progress.end()));
-  std::vector<int> distinct = wait.Progress;
+  const std::vector<int> progress = wait.Progress();
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.front(), 0);
+  EXPECT_EQ(progress.back(), 100);
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+  std::vector<int> distinct = progress;
   distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
   EXPECT_EQ(distinct.size(), 101u);  // 300 blocks of 1024 bytes pass every percentage
 }
@@ -89,8 +90,8 @@ TEST(InstallerDownload, CancelDeletesThePartialFileAndStartsNothing) {
   TWindowState window;
   EXPECT_FALSE(DownloadAndRunSetup(wait, {server.Url("/setup_v2.exe"), "1.0.0.2", appData.path()},
                                    window.Enable()));
-  EXPECT_TRUE(wait.Cancelled);
-  EXPECT_EQ(wait.Closed, 1);
+  EXPECT_TRUE(wait.Cancelled());
+  EXPECT_EQ(wait.Closes(), 1);
   EXPECT_EQ(window.Calls, (std::vector<bool>{false, true}));
   EXPECT_EQ(FolderEntries(appData.path()), QStringList());
 }
@@ -122,7 +123,7 @@ TEST(InstallerDownload, AFileThatCannotBeWrittenRaisesAndReenablesTheWindow) {
                    window.Enable()),
                std::runtime_error);
   EXPECT_EQ(window.Calls, (std::vector<bool>{false, true}));
-  EXPECT_EQ(wait.Closed, 1);
+  EXPECT_EQ(wait.Closes(), 1);
 }
 
 TEST(InstallerDownload, NothingIsDownloadedWithoutAnAnnouncedLength) {

@@ -20,6 +20,7 @@
 #include <jpeglib.h>
 
 #include "FastDIB.h"
+#include "LibjpegEncoder.h"
 #include "Shpora.h"
 
 namespace pagestest {
@@ -32,79 +33,34 @@ inline BgrPixel Structured(int x, int y) {
                   static_cast<uint8_t>(((x / 7) * (y / 5)) & 0xFF)};
 }
 
-// Encodes w x h pixels with libjpeg, top row first. `space` JCS_RGB, JCS_GRAYSCALE or JCS_CMYK.
+// Encodes w x h pixels with libjpeg, top row first. `space` JCS_RGB, JCS_GRAYSCALE (the green
+// channel) or JCS_CMYK (a fixed K of 40).
 inline QByteArray EncodeJpegWithLibjpeg(int w, int h, const Pattern& pattern,
                                         J_COLOR_SPACE space = JCS_RGB, int quality = 90) {
-  const int components = space == JCS_GRAYSCALE ? 1 : space == JCS_CMYK ? 4 : 3;
-  jpeg_compress_struct c{};
-  jpeg_error_mgr err{};
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* buf = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &buf, &size);
-  c.image_width = static_cast<JDIMENSION>(w);
-  c.image_height = static_cast<JDIMENSION>(h);
-  c.input_components = components;
-  c.in_color_space = space;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, quality, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<unsigned char> row(static_cast<size_t>(w) * components);
-  while (c.next_scanline < c.image_height) {
-    const int y = static_cast<int>(c.next_scanline);
-    for (int x = 0; x < w; ++x) {
+  const int components = ComponentsOf(space);
+  return EncodeWithLibjpeg(w, h, {space, quality}, [&](int y, unsigned char* row) {
+    for (int x = 0; x < w; ++x, row += components) {
       const BgrPixel p = pattern(x, y);
-      unsigned char* d = row.data() + static_cast<size_t>(x) * components;
       if (components == 1) {
-        d[0] = p.Green;
-      } else if (components == 3) {
-        d[0] = p.Red;
-        d[1] = p.Green;
-        d[2] = p.Blue;
-      } else {
-        d[0] = p.Red;
-        d[1] = p.Green;
-        d[2] = p.Blue;
-        d[3] = 40;
+        row[0] = p.Green;
+        continue;
       }
+      row[0] = p.Red;
+      row[1] = p.Green;
+      row[2] = p.Blue;
+      if (components == 4) row[3] = 40;
     }
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  QByteArray out(reinterpret_cast<char*>(buf), static_cast<qsizetype>(size));
-  std::free(buf);
-  return out;
+  });
 }
 
 // What the import's own settings must produce: the working copy's encoding, quality 90 and
 // libjpeg's defaults, from a bottom-up 24-bit picture.
 inline QByteArray EncodeWorkingJpeg(const TFastDIB& image) {
-  jpeg_compress_struct c{};
-  jpeg_error_mgr err{};
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* buf = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &buf, &size);
-  c.image_width = static_cast<JDIMENSION>(image.Width());
-  c.image_height = static_cast<JDIMENSION>(image.AbsHeight);
-  c.input_components = 3;
-  c.in_color_space = JCS_EXT_BGR;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 90, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  while (c.next_scanline < c.image_height) {
-    JSAMPROW r = image.Scanlines[image.AbsHeight - 1 - static_cast<int>(c.next_scanline)];
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  QByteArray out(reinterpret_cast<char*>(buf), static_cast<qsizetype>(size));
-  std::free(buf);
-  return out;
+  const size_t bytes = static_cast<size_t>(image.Width()) * 3;
+  return EncodeWithLibjpeg(image.Width(), image.AbsHeight, {JCS_EXT_BGR, 90},
+                           [&](int y, unsigned char* row) {
+                             std::memcpy(row, image.Scanlines[image.AbsHeight - 1 - y], bytes);
+                           });
 }
 
 struct JpegInfo {
@@ -123,17 +79,23 @@ inline bool WriteBytes(const QString& path, const QByteArray& data) {
   return f.write(data) == data.size();
 }
 
+// Starts libjpeg's decoder on `data` and reads the header; the caller destroys `d`.
+inline void StartLibjpegDecoder(jpeg_decompress_struct& d, jpeg_error_mgr& err,
+                                const QByteArray& data) {
+  d.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&d);
+  jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(data.constData()),
+               static_cast<unsigned long>(data.size()));
+  jpeg_read_header(&d, TRUE);
+}
+
 inline JpegInfo ReadJpegInfo(const QString& path) {
   const QByteArray data = ReadBytes(path);
   JpegInfo info;
   if (data.isEmpty()) return info;
   jpeg_decompress_struct d{};
   jpeg_error_mgr err{};
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(data.constData()),
-               static_cast<unsigned long>(data.size()));
-  jpeg_read_header(&d, TRUE);
+  StartLibjpegDecoder(d, err, data);
   info = JpegInfo{static_cast<int>(d.image_width), static_cast<int>(d.image_height),
                   d.num_components};
   jpeg_destroy_decompress(&d);
@@ -145,11 +107,7 @@ inline std::unique_ptr<TFastDIB> DecodeWithLibjpeg(const QByteArray& data, int d
                                                    bool fastIdct) {
   jpeg_decompress_struct d{};
   jpeg_error_mgr err{};
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(data.constData()),
-               static_cast<unsigned long>(data.size()));
-  jpeg_read_header(&d, TRUE);
+  StartLibjpegDecoder(d, err, data);
   d.out_color_space = JCS_EXT_BGR;
   d.scale_num = 1;
   d.scale_denom = static_cast<unsigned>(denominator);

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "CaseNames.h"
 #include "PagesTestSupport.h"
 #include "PhotocopyFilter.h"
 #include "Shpora.h"
@@ -153,7 +154,10 @@ INSTANTIATE_TEST_SUITE_P(
                     ReferenceCase{2, 5}, ReferenceCase{5, -9}, ReferenceCase{8, 9},
                     ReferenceCase{20, 20}, ReferenceCase{3, -20}, ReferenceCase{13, 2},
                     ReferenceCase{60, 1},     // one block larger than the picture
-                    ReferenceCase{96, 0}));   // block exactly the picture's longer side
+                    ReferenceCase{96, 0}),    // block exactly the picture's longer side
+    [](const testing::TestParamInfo<ReferenceCase>& info) {
+      return CaseName({"Brightness", info.param.brightness, "_Contrast", info.param.contrast});
+    });
 
 TEST(NormalisationTable, EqualsTheDoubleDivisionForEveryBackgroundAndGray) {
   const uint8_t* table = NormalisationTable();
@@ -200,7 +204,11 @@ INSTANTIATE_TEST_SUITE_P(
                     PixelCase{71, 200, 0, 19},   PixelCase{71, 200, 1, 14},    // r = 20
                     PixelCase{72, 205, 0, 0},    PixelCase{72, 205, 1, 0},     // r = 19
                     PixelCase{59, 200, 0, 0},                                  // below k
-                    PixelCase{1, 2, 0, 127}));                                 // 127.5 -> 128
+                    PixelCase{1, 2, 0, 127}),                                  // 127.5 -> 128
+    [](const testing::TestParamInfo<PixelCase>& info) {
+      const PixelCase& c = info.param;
+      return CaseName({"Gray", c.v, "On", c.b, "_Contrast", c.contrast});
+    });
 
 TEST(Photocopy, UniformPicturesComeOutWhite) {
   const BgrPixel colours[] = {{0, 0, 0}, {255, 255, 255}, {128, 128, 128}, {10, 200, 90}};

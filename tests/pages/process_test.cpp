@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "CaseNames.h"
 #include "PagesTestSupport.h"
 #include "Shpora.h"
 #include "Site.h"
@@ -115,7 +116,10 @@ INSTANTIATE_TEST_SUITE_P(
         RotationCase{1, 5, 3, [](int, int r) { return 2 - r; }, [](int col, int) { return col; }},
         RotationCase{2, 5, 3, [](int, int r) { return r; }, [](int col, int) { return 4 - col; }},
         RotationCase{3, 3, 5, [](int col, int) { return 2 - col; }, [](int, int r) { return 4 - r; }},
-        RotationCase{7, 3, 5, [](int col, int) { return col; }, [](int, int r) { return r; }}));
+        RotationCase{7, 3, 5, [](int col, int) { return col; }, [](int, int r) { return r; }}),
+    [](const testing::TestParamInfo<RotationCase>& info) {
+      return CaseName({"Code", info.param.code});
+    });
 
 TEST_F(Pages, FullImageSizesFollowTheRotationCode) {
   const struct {

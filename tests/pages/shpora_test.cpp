@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "CaseNames.h"
 #include "PagesTestSupport.h"
 #include "Shpora.h"
 
@@ -66,7 +67,10 @@ INSTANTIATE_TEST_SUITE_P(
                     ImportCase{2250, 1700, 2, 1, 1125, 850},   // ratio exactly 1.5
                     ImportCase{4499, 1000, 2, 1, 1500, 333},   // ratio just below 3
                     ImportCase{1000, 1000, 1, 0, 1000, 1000},  // square keeps rotation 0
-                    ImportCase{4000, 2, 2, 1, 1500, 1}));      // never a side of 0 pixels
+                    ImportCase{4000, 2, 2, 1, 1500, 1}),       // never a side of 0 pixels
+    [](const testing::TestParamInfo<ImportCase>& info) {
+      return CaseName({"Photo", info.param.photoW, "x", info.param.photoH});
+    });
 
 TEST(ImportScale, RatioBoundariesChooseTheDenominator) {
   struct {

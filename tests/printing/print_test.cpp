@@ -79,6 +79,8 @@ class PrintTest : public ::testing::Test {
     Texts.AddSheetText("http://tavrolin.example");
     Output = Document.Path("out.pdf");
     Printer = PdfPrinter(Output);
+    // The print dialog is answered with OK and the choice it offers, unless a test says more.
+    Prompts.PrintAnswer = [](QPrinter&, IUserPrompts::PrintChoice&) { return true; };
   }
 
   // 5 photos at 1 x 2: three sheets.
@@ -87,7 +89,7 @@ class PrintTest : public ::testing::Test {
                          Title, Hook);
   }
 
-  TPhotoDocument Document;
+  TColourPhotos Document;
   std::vector<TShpora*> Photos;
   TSheetTexts Texts;
   TScriptedPrompts Prompts;
@@ -117,7 +119,7 @@ TEST_F(PrintTest, AllPagesOneCopy) {
 }
 
 TEST_F(PrintTest, PageRangeTwoToTwo) {
-  Prompts.PrintAnswer = [](IUserPrompts::PrintChoice& choice) {
+  Prompts.PrintAnswer = [](QPrinter&, IUserPrompts::PrintChoice& choice) {
     choice.AllPages = false;
     choice.FromPage = 2;
     choice.ToPage = 2;
@@ -137,7 +139,7 @@ TEST_F(PrintTest, PageRangeTwoToTwo) {
 }
 
 TEST_F(PrintTest, TwoCopiesAreTwoJobsOfAllSheets) {
-  Prompts.PrintAnswer = [](IUserPrompts::PrintChoice& choice) {
+  Prompts.PrintAnswer = [](QPrinter&, IUserPrompts::PrintChoice& choice) {
     choice.Copies = 2;
     return true;
   };
@@ -153,7 +155,7 @@ TEST_F(PrintTest, TwoCopiesAreTwoJobsOfAllSheets) {
   EXPECT_EQ(Printer->copyCount(), 1) << "copies are jobs, not the printer's own count";
 
   // The next print starts from the defaults again, whatever was chosen last time.
-  Prompts.PrintAnswer = [](IUserPrompts::PrintChoice&) { return false; };
+  Prompts.PrintAnswer = [](QPrinter&, IUserPrompts::PrintChoice&) { return false; };
   Printer->setCopyCount(4);
   EXPECT_FALSE(Print());
   ASSERT_EQ(Prompts.PrintOffers.size(), 2u);

@@ -1,6 +1,8 @@
-// The export: the loop over real photo records writing real JPEG and PNG files.
+// The export: the loop over real photo records writing real JPEG and PNG files, and the
+// "Export resulted images" dialog driven through its own buttons.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -28,9 +30,9 @@ class ExportTest : public ::testing::Test {
     for (int k = 0; k < 3; ++k) Document.AddPhoto(kPalette[k], 300, 400);
     Photos = Document.Photos();
   }
-  TPhotoDocument Document;
+  TColourPhotos Document;
   std::vector<TShpora*> Photos;
-  TRecordingWait Wait;
+  TScriptedWait Wait;
 };
 
 TEST_F(ExportTest, NumberedFilesInBothFormats) {
@@ -51,12 +53,12 @@ TEST_F(ExportTest, NumberedFilesInBothFormats) {
     for (const QString& name : expected)
       EXPECT_EQ(ImageSize(folder + "/" + name, c.reader), cropped) << name.toStdString();
   }
-  EXPECT_EQ(Wait.Caption, "Please wait...");
-  EXPECT_EQ(Wait.Text, "Exporting images......");
-  EXPECT_EQ(Wait.Minimum, 0);
-  EXPECT_EQ(Wait.Maximum, 2);
-  EXPECT_EQ(Wait.Shows, 2);
-  EXPECT_EQ(Wait.Closes, 2);
+  EXPECT_EQ(Wait.Caption(), "Please wait...");
+  EXPECT_EQ(Wait.Text(), "Exporting images......");
+  EXPECT_EQ(Wait.Minimum(), 0);
+  EXPECT_EQ(Wait.Maximum(), 2);
+  EXPECT_EQ(Wait.Shows(), 2);
+  EXPECT_EQ(Wait.Closes(), 2);
   for (TShpora* photo : Photos) EXPECT_EQ(photo->FullImage, nullptr);
 
   // Exporting again overwrites without asking.
@@ -94,7 +96,7 @@ TEST_F(ExportTest, EmptyFolderTextFailsBeforeTheWaitDialog) {
   } catch (const std::runtime_error& e) {
     EXPECT_STREQ(e.what(), "Unable to create directory");
   }
-  EXPECT_EQ(Wait.Shows, 0);
+  EXPECT_EQ(Wait.Shows(), 0);
 
   // A folder that cannot exist (its parent is a file) fails the same way, naming it.
   QFile file(Document.Path("plain"));
@@ -102,7 +104,7 @@ TEST_F(ExportTest, EmptyFolderTextFailsBeforeTheWaitDialog) {
   file.close();
   EXPECT_THROW(ExportImages(Photos, Wait, Document.Path("plain/sub"), "TavDoc", ExportJpeg),
                std::runtime_error);
-  EXPECT_EQ(Wait.Shows, 0);
+  EXPECT_EQ(Wait.Shows(), 0);
 }
 
 TEST_F(ExportTest, WriteFailureKeepsEarlierPagesAndClosesTheWaitDialog) {
@@ -112,18 +114,19 @@ TEST_F(ExportTest, WriteFailureKeepsEarlierPagesAndClosesTheWaitDialog) {
   EXPECT_THROW(ExportImages(Photos, Wait, folder, "TavDoc", ExportJpeg), std::runtime_error);
   EXPECT_EQ(Files(folder), (QStringList{"TavDoc000.jpg", "TavDoc001.jpg"}));
   EXPECT_EQ(ImageSize(folder + "/TavDoc000.jpg", "jpeg").isValid(), true);
-  EXPECT_EQ(Wait.Shows, 1);
-  EXPECT_EQ(Wait.Closes, 1);
+  EXPECT_EQ(Wait.Shows(), 1);
+  EXPECT_EQ(Wait.Closes(), 1);
 }
 
 TEST_F(ExportTest, CancelDuringPositionFourKeepsZeroToFour) {
   for (int k = 3; k < 7; ++k) Photos.push_back(Document.AddPhoto(kPalette[k], 30, 42));
-  Wait.CancelDuring = 4;
+  // A press while page 4 is written arrives with the events of the next step, SetProgress(5).
+  Wait.CancelAfter = 6;
   const QString folder = Document.Path("cancelled");
   EXPECT_EQ(ExportImages(Photos, Wait, folder, "TavDoc", ExportPng), 5);
   EXPECT_EQ(Files(folder), (QStringList{"TavDoc000.png", "TavDoc001.png", "TavDoc002.png",
                                         "TavDoc003.png", "TavDoc004.png"}));
-  EXPECT_EQ(Wait.Progress, (std::vector<int>{0, 1, 2, 3, 4, 5}));
-  EXPECT_EQ(Wait.Maximum, 6);
-  EXPECT_EQ(Wait.Closes, 1);
+  EXPECT_EQ(Wait.Progress(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(Wait.Maximum(), 6);
+  EXPECT_EQ(Wait.Closes(), 1);
 }

@@ -5,21 +5,10 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 
+#include "SheetFixture.h"
 #include "SheetLayout.h"
 #include "SheetRenderer.h"
 #include "SheetTexts.h"
-
-namespace {
-
-TSheetLayout Layout(int rows, int cols, int order) {
-  TSheetLayout layout;
-  layout.Rows = rows;
-  layout.Cols = cols;
-  layout.Order = order;
-  return layout;
-}
-
-}  // namespace
 
 TEST(SheetCountTest, CountsWholeAndPartSheets) {
   struct Case {

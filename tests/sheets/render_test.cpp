@@ -10,14 +10,6 @@
 
 namespace {
 
-TSheetLayout Layout(int rows, int cols, int order) {
-  TSheetLayout layout;
-  layout.Rows = rows;
-  layout.Cols = cols;
-  layout.Order = order;
-  return layout;
-}
-
 const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kBlack = qRgb(0, 0, 0);
 const QRgb kRed = qRgb(255, 0, 0);
@@ -94,7 +86,7 @@ class PreviewSheetTest : public ::testing::Test {
   void SetUp() override {
     for (int k = 0; k < 5; ++k) Document.AddPhoto(kPalette[k]);
   }
-  TPhotoDocument Document;
+  TColourPhotos Document;
   TSheetTexts Texts;
 };
 
@@ -176,7 +168,7 @@ class PrintedSheetTest : public ::testing::Test {
     Texts.AddSheetText(QString(30, QLatin1Char('.')));
   }
   static constexpr TRgb kPaleYellow{250, 245, 170};
-  TPhotoDocument Document;
+  TColourPhotos Document;
   TShpora* Pale = nullptr;
   TSheetTexts Texts;
 };

@@ -69,6 +69,13 @@ TFaultResponse TFaultResponse::Raw(const QByteArray& status, const QByteArray& l
   return r;
 }
 
+TFaultResponse TFaultResponse::Stalling(const QByteArray& start) {
+  TFaultResponse r = Raw("HTTP/1.1 200 OK", "1000000", start);
+  r.CutAfter = start.size();
+  r.StallAfterMs = 24 * 3600 * 1000;  // ends when the server stops
+  return r;
+}
+
 QByteArray TRecordedRequest::Header(const QByteArray& name) const {
   for (const auto& [n, v] : Headers)
     if (n == name.toLower()) return v;
@@ -115,6 +122,13 @@ int TFaultServer::CountRequests(const QByteArray& target) const {
   std::lock_guard<std::mutex> lock(Lock);
   int n = 0;
   for (const auto& r : Recorded) n += r.Target == target;
+  return n;
+}
+
+int TFaultServer::CountRequestsStartingWith(const QByteArray& prefix) const {
+  std::lock_guard<std::mutex> lock(Lock);
+  int n = 0;
+  for (const auto& r : Recorded) n += r.Target.startsWith(prefix);
   return n;
 }
 
@@ -175,6 +189,11 @@ void TFaultServer::Answer(int fd) {
     }
   }
   if (!known) return;
+  if (response.Held) {
+    while (!Released.load()) {
+      if (!Pause(5)) return;
+    }
+  }
   const QByteArray start = response.Head + "Connection: close\r\n\r\n";
   if (!SendAll(fd, start.constData(), start.size())) return;
   const qsizetype end = response.CutAfter >= 0 ? std::min(response.CutAfter, response.Body.size())
@@ -188,8 +207,17 @@ void TFaultServer::Answer(int fd) {
 }
 
 TNginxSite::TNginxSite(const QString& root) {
+  Start(root, {});
+}
+
+TNginxSite::TNginxSite(const TWriter& write) : OwnRoot(std::in_place) {
+  Start(OwnRoot->path(), write);
+}
+
+void TNginxSite::Start(const QString& root, const TWriter& write) {
   for (int attempt = 0; attempt < 5 && !Started; ++attempt) {
     Port = FreePort();
+    if (write) write(Files(), Host());
     QStringList args = {QStringLiteral(TAVROLIN_SOURCE_DIR "/server/start"),
                         QStringLiteral("--foreground"),
                         QStringLiteral("--port"),
