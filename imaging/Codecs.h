@@ -22,6 +22,8 @@ struct JpegHeader {
 
 // Reads only the header of a JPEG file.
 JpegHeader ReadJpegHeader(const QString& path);
+// The same for a JPEG held in memory; `name` is used in error messages.
+JpegHeader ReadJpegHeader(const QByteArray& data, const QString& name);
 
 // Decodes a JPEG file into a 24-bit colour image whatever its colour space (grayscale, RGB,
 // YCbCr, CMYK and YCCK, Adobe's inverted CMYK included). `chooseDenominator` gets the full-scale
