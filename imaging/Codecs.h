@@ -36,7 +36,7 @@ std::unique_ptr<TFastDIB> DecodeJpegAsColor(const QString& path,
 // The import's decoding, reduction and encoding at once: decodes the photo as DecodeJpegAsColor
 // does with the fast transform, reduces the picture with QuickResizeInto into an image of the
 // size `reducedSize` gives for the decoded size, and encodes that as EncodeJpeg does at
-// `quality`. The reduction and the encoding run beside the decoding on the helper thread, row by
+// `quality`. The reduction and the encoding run beside the decoding on a helper thread, row by
 // row as the decoder delivers them: the same picture and the same bytes as the three steps one
 // after the other. Throws like DecodeJpegAsColor; an encoder failure leaves Jpeg empty and says
 // why in EncodeError.
