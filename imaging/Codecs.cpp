@@ -116,38 +116,6 @@ void CheckDecodedSize(const Decompressor& d, const QString& name) {
                               .arg(d.cinfo.output_height));
 }
 
-// Reads every scanline; the picture's top row goes to the image's last memory row.
-// `convert`, when set, turns one decoded row in `scratch` into the image row.
-void ReadRows(Decompressor& d, TFastDIB& image, const QString& name, unsigned char* scratch,
-              void (*convert)(const unsigned char*, uint8_t*, int32_t, bool)) {
-  jpeg_decompress_struct* c = &d.cinfo;
-  uint8_t** rows = image.Scanlines.data();
-  const int32_t h = image.AbsHeight;
-  const int32_t w = image.Width();
-  const bool inverted = c->saw_Adobe_marker;
-  if (!Guarded(d.err, [c, rows, h, w, scratch, convert, inverted] {
-        while (c->output_scanline < c->output_height) {
-          const int32_t r = static_cast<int32_t>(c->output_scanline);
-          if (convert) {
-            JSAMPROW row = scratch;
-            jpeg_read_scanlines(c, &row, 1);
-            convert(scratch, rows[h - 1 - r], w, inverted);
-          } else {
-            // Hand several rows at once: the decoder fills up to rec_outbuf_height per call.
-            JSAMPROW batch[16];
-            int32_t n = 0;
-            while (n < 16 && r + n < h) {
-              batch[n] = rows[h - 1 - (r + n)];
-              ++n;
-            }
-            jpeg_read_scanlines(c, batch, static_cast<JDIMENSION>(n));
-          }
-        }
-        jpeg_finish_decompress(c);
-      }))
-    ThrowJpegError(name, d.err);
-}
-
 void CmykRowToBgr(const unsigned char* src, uint8_t* dst, int32_t w, bool inverted) {
   // Adobe writes CMYK inverted (255 = no ink); others store ink amounts.
   for (int32_t x = 0; x < w; ++x, src += 4, dst += 3) {
@@ -205,19 +173,13 @@ std::unique_ptr<TFastDIB> StartDecoding(Decompressor& d, const QString& name, bo
 
 bool DecodesCmyk(const Decompressor& d) { return d.cinfo.out_color_space == JCS_CMYK; }
 
-std::unique_ptr<TFastDIB> DecodeStarted(Decompressor& d, const QString& name, bool asColor,
-                                        bool fastIdct, int denominator) {
-  std::vector<unsigned char> scratch;
-  auto image = StartDecoding(d, name, asColor, fastIdct, denominator, scratch);
-  const bool cmyk = DecodesCmyk(d);
-  ReadRows(d, *image, name, cmyk ? scratch.data() : nullptr, cmyk ? CmykRowToBgr : nullptr);
-  return image;
-}
-
-// Up to 16 more rows of a started decompression, and at the last row its end; the number of
-// rows decoded so far. Throws for a broken picture.
-int32_t ReadSomeRows(Decompressor& d, TFastDIB& image, const QString& name,
-                     std::vector<unsigned char>& scratch) {
+// The one row reader of every decoding: up to 16 more rows of a started decompression, and at
+// the last row its end; the number of rows decoded so far. The picture's top row goes to the
+// image's last memory row. Throws for a broken picture. The rows come out the same however many
+// are asked for at a time, so a caller that hands rows on as they come and one that wants the
+// whole picture share it.
+int32_t ReadRows(Decompressor& d, TFastDIB& image, const QString& name,
+                 std::vector<unsigned char>& scratch) {
   jpeg_decompress_struct* c = &d.cinfo;
   uint8_t** rows = image.Scanlines.data();
   const int32_t h = image.AbsHeight;
@@ -234,6 +196,7 @@ int32_t ReadSomeRows(Decompressor& d, TFastDIB& image, const QString& name,
             CmykRowToBgr(cmykRow, rows[h - 1 - at], w, inverted);
           }
         } else {
+          // Several rows at once: the decoder fills up to rec_outbuf_height per call.
           JSAMPROW batch[16];
           int32_t n = 0;
           while (n < 16 && r + n < h) {
@@ -249,12 +212,24 @@ int32_t ReadSomeRows(Decompressor& d, TFastDIB& image, const QString& name,
   return static_cast<int32_t>(c->output_scanline);
 }
 
-// The JPEG encoder fed a few rows at a time, top row first, with EncodeJpeg's settings: the same
-// bytes whatever the rows come in.
-class TRowEncoder {
+std::unique_ptr<TFastDIB> DecodeStarted(Decompressor& d, const QString& name, bool asColor,
+                                        bool fastIdct, int denominator) {
+  std::vector<unsigned char> scratch;
+  auto image = StartDecoding(d, name, asColor, fastIdct, denominator, scratch);
+  while (ReadRows(d, *image, name, scratch) < image->AbsHeight) {
+  }
+  return image;
+}
+
+// The one JPEG encoder set-up: a baseline JPEG of the given quality with the library's defaults
+// otherwise, fed a few rows at a time, top row first; the same bytes however the rows come in.
+// The whole-picture encoding and the import's row-by-row one both go through it.
+class TJpegEncoder {
  public:
-  // The buffer starts at about the size of the output, as in EncodeJpeg.
-  TRowEncoder(int32_t width, int32_t height, int quality)
+  // A buffer of about the size a photo at quality 90 takes, so that the encoder seldom has to
+  // grow it (each time by a new block and a copy); it may still do so, and then the first block
+  // is ours to free as well.
+  TJpegEncoder(int32_t width, int32_t height, int quality)
       : Size(std::max<unsigned long>(65536, static_cast<unsigned long>(int64_t(width) * height / 2))) {
     First = static_cast<unsigned char*>(std::malloc(Size));
     if (!First) throw std::bad_alloc();
@@ -276,13 +251,13 @@ class TRowEncoder {
       jpeg_start_compress(c, TRUE);
     });
   }
-  ~TRowEncoder() {
+  ~TJpegEncoder() {
     jpeg_destroy_compress(&cinfo);
     if (Buffer != First) std::free(Buffer);
     std::free(First);
   }
-  TRowEncoder(const TRowEncoder&) = delete;
-  TRowEncoder& operator=(const TRowEncoder&) = delete;
+  TJpegEncoder(const TJpegEncoder&) = delete;
+  TJpegEncoder& operator=(const TJpegEncoder&) = delete;
 
   // Memory rows from `top` down to `bottom` (picture order) of a bottom-up image.
   void Write(const TFastDIB& image, int32_t top, int32_t bottom) {
@@ -329,10 +304,11 @@ QByteArray ReadWholeFile(const QString& path) {
   return data;
 }
 
-JpegHeader ReadJpegHeader(const QString& path) {
-  const QByteArray data = ReadWholeFile(path);
+JpegHeader ReadJpegHeader(const QString& path) { return ReadJpegHeader(ReadWholeFile(path), path); }
+
+JpegHeader ReadJpegHeader(const QByteArray& data, const QString& name) {
   Decompressor d;
-  StartDecode(d, data, path);
+  StartDecode(d, data, name);
   return JpegHeader{static_cast<int32_t>(d.cinfo.image_width),
                     static_cast<int32_t>(d.cinfo.image_height), d.cinfo.num_components};
 }
@@ -391,7 +367,7 @@ TReducedPhoto DecodeReduceEncode(
     try {
       int32_t done = 0, told = 0;
       while (done < sh && !encoderFailed.load(std::memory_order_relaxed)) {
-        done = ReadSomeRows(d, *decoded, path, scratch);
+        done = ReadRows(d, *decoded, path, scratch);
         if (done - told < kBand && done < sh) continue;
         {
           std::lock_guard<std::mutex> lock(mutex);
@@ -410,7 +386,7 @@ TReducedPhoto DecodeReduceEncode(
     }
   };
   const std::function<void()> reduceAndEncode = [&] {
-    TRowEncoder encoder(rw, rh, quality);
+    TJpegEncoder encoder(rw, rh, quality);
     int32_t next = rh;  // target memory rows next..rh-1 are done
     int32_t seen = 0;
     while (next > 0) {
@@ -442,48 +418,11 @@ std::unique_ptr<TFastDIB> TFastDIB::LoadFromJpegFile(const QString& path) {
 QByteArray EncodeJpeg(const TFastDIB& image, int quality) {
   if (image.IsEmpty() || image.BitCount() != 24)
     throw std::runtime_error("Only a non-empty 24-bit picture can be saved as JPEG");
-  jpeg_compress_struct cinfo{};
-  JpegErrorManager err{};
-  cinfo.err = jpeg_std_error(&err.pub);
-  err.pub.error_exit = JpegErrorExit;
-  jpeg_create_compress(&cinfo);
-  // A buffer of about the size a photo at quality 90 takes, so that the encoder seldom has to
-  // grow it (each time by a new block and a copy); it may still do so, and then the first block
-  // is ours to free as well.
-  unsigned long size = std::max<unsigned long>(
-      65536, static_cast<unsigned long>(int64_t(image.Width()) * image.AbsHeight / 2));
-  unsigned char* const first = static_cast<unsigned char*>(std::malloc(size));
-  if (!first) throw std::bad_alloc();
-  unsigned char* buffer = first;
-  jpeg_compress_struct* c = &cinfo;
-  uint8_t* const* rows = image.Scanlines.data();
-  const int32_t w = image.Width(), h = image.AbsHeight;
-  const bool ok = Guarded(err, [c, rows, w, h, quality, &buffer, &size] {
-    jpeg_mem_dest(c, &buffer, &size);
-    c->image_width = static_cast<JDIMENSION>(w);
-    c->image_height = static_cast<JDIMENSION>(h);
-    c->input_components = 3;
-    c->in_color_space = JCS_EXT_BGR;
-    jpeg_set_defaults(c);
-    jpeg_set_quality(c, quality, TRUE);
-    jpeg_start_compress(c, TRUE);
-    while (c->next_scanline < c->image_height) {
-      JSAMPROW batch[16];
-      JDIMENSION n = 0;
-      while (n < 16 && c->next_scanline + n < c->image_height) {
-        batch[n] = rows[h - 1 - static_cast<int32_t>(c->next_scanline + n)];
-        ++n;
-      }
-      jpeg_write_scanlines(c, batch, n);
-    }
-    jpeg_finish_compress(c);
-  });
-  jpeg_destroy_compress(&cinfo);
-  QByteArray out;
-  if (ok) out = QByteArray(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
-  if (buffer != first) std::free(buffer);
-  std::free(first);
-  if (!ok) throw std::runtime_error(std::string("JPEG encoder: ") + err.message);
+  TJpegEncoder encoder(image.Width(), image.AbsHeight, quality);
+  encoder.Write(image, image.AbsHeight - 1, 0);
+  std::string error;
+  QByteArray out = encoder.Finish(error);
+  if (out.isEmpty()) throw std::runtime_error(error);
   return out;
 }
 

@@ -22,6 +22,8 @@ struct JpegHeader {
 
 // Reads only the header of a JPEG file.
 JpegHeader ReadJpegHeader(const QString& path);
+// The same for a JPEG held in memory; `name` is used in error messages.
+JpegHeader ReadJpegHeader(const QByteArray& data, const QString& name);
 
 // Decodes a JPEG file into a 24-bit colour image whatever its colour space (grayscale, RGB,
 // YCbCr, CMYK and YCCK, Adobe's inverted CMYK included). `chooseDenominator` gets the full-scale
@@ -34,7 +36,7 @@ std::unique_ptr<TFastDIB> DecodeJpegAsColor(const QString& path,
 // The import's decoding, reduction and encoding at once: decodes the photo as DecodeJpegAsColor
 // does with the fast transform, reduces the picture with QuickResizeInto into an image of the
 // size `reducedSize` gives for the decoded size, and encodes that as EncodeJpeg does at
-// `quality`. The reduction and the encoding run beside the decoding on the helper thread, row by
+// `quality`. The reduction and the encoding run beside the decoding on a helper thread, row by
 // row as the decoder delivers them: the same picture and the same bytes as the three steps one
 // after the other. Throws like DecodeJpegAsColor; an encoder failure leaves Jpeg empty and says
 // why in EncodeError.

@@ -2,13 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
-#include <mutex>
 #include <new>
-#include <thread>
 
 namespace {
 
@@ -26,159 +22,7 @@ std::atomic<bool>& VectorLoopsFlag() {
   return enabled;
 }
 
-// The rows of one pass, cut into pieces that the caller and the helper take in turn. Whoever is
-// free takes the next piece, so a helper that the system does not get round to running (the
-// other processor busy with another program) costs nothing: the caller takes every piece.
-struct TRowJob {
-  const std::function<void(int32_t, int32_t)>* Work = nullptr;
-  int32_t Count = 0;
-  int32_t Piece = 1;
-  std::atomic<int32_t> Next{0};  // the first row not yet taken
-
-  // Takes pieces until none is left. An error stops both sides from taking more.
-  void TakePieces() {
-    for (;;) {
-      const int32_t begin = Next.fetch_add(Piece, std::memory_order_relaxed);
-      if (begin >= Count) return;
-      try {
-        (*Work)(begin, std::min(begin + Piece, Count));
-      } catch (...) {
-        Next.store(Count, std::memory_order_relaxed);
-        throw;
-      }
-    }
-  }
-};
-
-// The one helper thread of the pixel passes. It waits for a job, runs it and reports back. A
-// caller that finds it busy (a pass of another thread, or a pass inside a pass) does the work
-// alone. It is never destroyed: passes may run until the very end of the process, and the
-// thread ends with it.
-class THelperThread {
- public:
-  static THelperThread& Get() {
-    static THelperThread* helper = new THelperThread();
-    return *helper;
-  }
-
-  // Offers `job` to the helper and runs `own` meanwhile; false (and nothing run) when the helper
-  // is busy. A job the helper has not picked up by the time `own` is done is withdrawn and run
-  // here instead, so a helper that the system does not get round to running (the other
-  // processor busy with another program) costs nothing. Returns only when the job is done and no
-  // longer touched by the helper; an exception from either is passed on, own's first.
-  bool RunBeside(const std::function<void()>& job, const std::function<void()>& own) {
-    bool idle = false;
-    if (!Busy.compare_exchange_strong(idle, true, std::memory_order_acquire)) return false;
-    {
-      std::lock_guard<std::mutex> lock(Mutex);
-      Pending = &job;
-      Started = false;
-      Done = false;
-      Error = nullptr;
-    }
-    Wake.notify_one();
-    std::exception_ptr ownError, jobError;
-    try {
-      own();
-    } catch (...) {
-      ownError = std::current_exception();
-    }
-    bool withdrawn = false;
-    {
-      std::unique_lock<std::mutex> lock(Mutex);
-      if (!Started) {
-        Pending = nullptr;
-        withdrawn = true;
-      } else {
-        Finished.wait(lock, [this] { return Done; });
-        jobError = Error;
-      }
-    }
-    if (withdrawn) {
-      try {
-        job();
-      } catch (...) {
-        jobError = std::current_exception();
-      }
-    }
-    Busy.store(false, std::memory_order_release);
-    if (ownError) std::rethrow_exception(ownError);
-    if (jobError) std::rethrow_exception(jobError);
-    return true;
-  }
-
- private:
-  THelperThread() { std::thread([this] { Loop(); }).detach(); }
-
-  void Loop() {
-    std::unique_lock<std::mutex> lock(Mutex);
-    for (;;) {
-      Wake.wait(lock, [this] { return Pending != nullptr; });
-      const std::function<void()>* job = Pending;
-      Pending = nullptr;
-      Started = true;
-      lock.unlock();
-      std::exception_ptr error;
-      try {
-        (*job)();
-      } catch (...) {
-        error = std::current_exception();
-      }
-      lock.lock();
-      Error = error;
-      Done = true;
-      Finished.notify_one();
-    }
-  }
-
-  // Set by the caller whose job the helper may run.
-  std::atomic<bool> Busy{false};
-  std::mutex Mutex;
-  std::condition_variable Wake, Finished;
-  const std::function<void()>* Pending = nullptr;  // offered, not yet picked up
-  bool Started = false;                            // the helper picked the job up
-  bool Done = false;                               // and has let go of it
-  std::exception_ptr Error;                        // what the job threw on the helper
-};
-
-std::atomic<int32_t>& PixelThreadsSetting() {
-  static std::atomic<int32_t> threads{std::thread::hardware_concurrency() >= 2 ? 2 : 1};
-  return threads;
-}
-
-// Below this many bytes a pass is over before a helper could take half of it.
-constexpr int64_t kSmallestSplit = int64_t(256) << 10;
-
 }  // namespace
-
-int32_t PixelThreads() { return PixelThreadsSetting().load(std::memory_order_relaxed); }
-
-void SetPixelThreads(int32_t threads) {
-  PixelThreadsSetting().store(threads >= 2 ? 2 : 1, std::memory_order_relaxed);
-}
-
-void ForEachRowRange(int32_t count, int64_t bytesPerRow,
-                     const std::function<void(int32_t, int32_t)>& work) {
-  if (count <= 0) return;
-  if (PixelThreads() < 2 || count < 2 || int64_t(count) * bytesPerRow < kSmallestSplit) {
-    work(0, count);
-    return;
-  }
-  // Pieces of about a sixteenth: small enough that the caller and a late helper share the rest
-  // evenly, large enough that taking them costs nothing.
-  TRowJob job;
-  job.Work = &work;
-  job.Count = count;
-  job.Piece = std::max<int32_t>(1, (count + 15) / 16);
-  const std::function<void()> take = [&job] { job.TakePieces(); };
-  if (!THelperThread::Get().RunBeside(take, take)) work(0, count);
-}
-
-void RunBeside(const std::function<void()>& job, const std::function<void()>& own) {
-  if (PixelThreads() >= 2 && THelperThread::Get().RunBeside(job, own)) return;
-  own();
-  job();
-}
 
 bool VectorLoopsEnabled() { return VectorLoopsFlag().load(std::memory_order_relaxed); }
 

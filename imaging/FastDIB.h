@@ -18,6 +18,8 @@
 
 #include <QString>
 
+#include "PixelThreads.h"
+
 class QImage;
 class QPainter;
 
@@ -123,25 +125,8 @@ constexpr int32_t RowBytesUsed(int32_t width, int32_t bitCount) {
 bool VectorLoopsEnabled();
 void SetVectorLoopsEnabled(bool enabled);
 
-// Pixel passes whose rows do not depend on each other may split their rows between the calling
-// thread and one helper thread; the pixels are the same either way, only the time differs.
-// 1 keeps every pass on the calling thread; the default is 2 where the machine has two
-// processors or more. Process-wide.
-int32_t PixelThreads();
-void SetPixelThreads(int32_t threads);
-// Runs work(begin, end) over the rows 0..count-1, in pieces shared with the helper thread when
-// PixelThreads() is 2, the helper is free and count x bytesPerRow is large enough to pay for the
-// hand-over; otherwise in one call on this thread. Returns when all rows are done; an exception
-// from any piece is passed on (the rows after it may then be left undone). `work` must touch
-// only the rows of its range (and what it only reads).
-void ForEachRowRange(int32_t count, int64_t bytesPerRow,
-                     const std::function<void(int32_t begin, int32_t end)>& work);
-// Runs `job` on the helper thread while `own` runs on this one, for two stages of one picture
-// that hand rows on to each other; when the helper is busy or PixelThreads() is 1, `own` runs
-// first and `job` after it, so `job` must cope with finding all of own's work done (and must not
-// wait for more once own has ended). Returns when both are done; an exception from either is
-// passed on.
-void RunBeside(const std::function<void()>& job, const std::function<void()>& own);
+// The pixel passes split their rows between threads (see PixelThreads.h); included here so
+// that every user of an image has the thread setting at hand.
 
 // Fills entries first..last of a 256-byte table with a 16.16 ramp from `start` towards `end`.
 // Entries outside first..last are untouched; nothing is written when last <= first.

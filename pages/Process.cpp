@@ -150,7 +150,7 @@ void TShpora::Reload(bool keepFull) {
   // Decode before touching the record: a missing or damaged file leaves its pictures as they are.
   std::unique_ptr<TFastDIB> picture;
   try {
-    picture = TFastDIB::LoadFromJpegFile(WorkFile);
+    picture = LoadWorkingCopy(WorkFile);
   } catch (const std::runtime_error& e) {
     throw std::runtime_error(
         QStringLiteral("The working copy of a photo (%1) cannot be read: %2")

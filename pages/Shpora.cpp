@@ -130,6 +130,23 @@ std::unique_ptr<TShpora> TShpora::CreateForWorkFile(const QString& path) {
   return record;
 }
 
+std::unique_ptr<TFastDIB> TShpora::LoadWorkingCopy(const QString& path) {
+  // A forged header inside a document could otherwise ask for gigabytes on every export of the
+  // page; the decoder's own limits are far above any working copy.
+  const QByteArray data = ReadWholeFile(path);
+  const JpegHeader header = ReadJpegHeader(data, path);
+  if (header.Width > kWorkLongSide || header.Height > kWorkLongSide)
+    throw std::runtime_error(
+        QStringLiteral("%1: the working copy is damaged (its header declares %2 x %3 pixels, and "
+                       "no side of a working copy is over %4)")
+            .arg(QFileInfo(path).fileName())
+            .arg(header.Width)
+            .arg(header.Height)
+            .arg(kWorkLongSide)
+            .toStdString());
+  return DecodeJpegData(data, path);
+}
+
 TShpora::~TShpora() {
   DropImages();
   // A file that cannot be deleted stays behind; the work folder is then simply not removed.

@@ -119,6 +119,11 @@ class TShpora : public TShporaData {
   // writes every pixel of the 24-bit `picture`, which is not read.
   void PhotocopyFromGray(const TFastDIB& gray, TFastDIB& picture) const;
 
+  // Decodes a working JPEG as Reload needs it. One whose header declares more than
+  // kWorkLongSide pixels on either side was not written by the import: it is reported as damaged
+  // (std::runtime_error naming the file) before anything is allocated for its pixels.
+  static std::unique_ptr<TFastDIB> LoadWorkingCopy(const QString& path);
+
   TPreviewSource CurrentSource() const;
   bool PreviewMatchesWorkFile() const;
   void ProcessPicture(std::unique_ptr<TFastDIB> picture, bool keepFull, bool fromWorkFile);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <QGuiApplication>
@@ -84,6 +85,17 @@ struct RectCase {
   int depth, destX, destY, srcX, srcY, width, height;
 };
 
+// A coordinate in a test name: "Minus4" for -4.
+std::string Coordinate(int v) { return (v < 0 ? "Minus" : "") + std::to_string(v < 0 ? -v : v); }
+
+// "Bits24To3x4From30x2Size30x10".
+std::string RectCaseName(const testing::TestParamInfo<RectCase>& info) {
+  const RectCase& c = info.param;
+  return "Bits" + std::to_string(c.depth) + "To" + Coordinate(c.destX) + "x" + Coordinate(c.destY) +
+         "From" + Coordinate(c.srcX) + "x" + Coordinate(c.srcY) + "Size" + Coordinate(c.width) +
+         "x" + Coordinate(c.height);
+}
+
 class CopyRectClipping : public testing::TestWithParam<RectCase> {};
 
 // Clipping to both images in picture coordinates: a target pixel inside the placed rectangle
@@ -131,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RectCase{24, 30, 0, 0, 0, 10, 10},     // destX at the target width: nothing
                     RectCase{24, -50, 0, 0, 0, 30, 10},    // width clipped below 0: nothing
                     RectCase{8, 0, -30, 0, 0, 10, 20},     // height clipped below 0: nothing
-                    RectCase{24, 3, 3, 3, 3, 0, 5}));      // empty rectangle
+                    RectCase{24, 3, 3, 3, 3, 0, 5}),       // empty rectangle
+    RectCaseName);
 // clang-format on
 
 TEST(CopyRectFrom, DifferentDepthsCopyNothing) {
@@ -195,6 +208,20 @@ struct PaintCase {
   QImage::Format format;
 };
 
+std::string PaintCaseName(const testing::TestParamInfo<PaintCase>& info) {
+  const char* format = "Other";
+  switch (info.param.format) {
+    case QImage::Format_RGB32: format = "RGB32"; break;
+    case QImage::Format_BGR888: format = "BGR888"; break;
+    case QImage::Format_RGB888: format = "RGB888"; break;
+    case QImage::Format_ARGB32_Premultiplied: format = "ARGB32Premultiplied"; break;
+    case QImage::Format_RGBX8888: format = "RGBX8888"; break;
+    case QImage::Format_RGBA8888: format = "RGBA8888"; break;
+    default: break;
+  }
+  return "Bits" + std::to_string(info.param.depth) + "To" + format;
+}
+
 class DrawToPainter : public testing::TestWithParam<PaintCase> {};
 
 // A preview-sized picture onto a bitmap of the same size: every pixel upright and unscaled,
@@ -226,7 +253,8 @@ INSTANTIATE_TEST_SUITE_P(
                     PaintCase{24, QImage::Format_RGBX8888},  // not written directly: drawImage
                     PaintCase{8, QImage::Format_RGB32}, PaintCase{8, QImage::Format_BGR888},
                     PaintCase{8, QImage::Format_RGBX8888}, PaintCase{32, QImage::Format_RGB32},
-                    PaintCase{32, QImage::Format_RGBA8888}));
+                    PaintCase{32, QImage::Format_RGBA8888}),
+    PaintCaseName);
 
 TEST(DrawToPainterPlacement, OffsetsClipAndRespectThePaintersTransformAndClip) {
   EnsureGuiApplication();

@@ -1,6 +1,8 @@
 // The raster image itself: row layout, allocation, region views.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "FastDIB.h"
 
 namespace {
@@ -27,7 +29,11 @@ INSTANTIATE_TEST_SUITE_P(Widths, RowLayout,
                                          LayoutCase{420, 8, 420, 0}, LayoutCase{420, 24, 1260, 0},
                                          LayoutCase{421, 8, 424, 3}, LayoutCase{421, 24, 1264, 1},
                                          LayoutCase{3, 32, 12, 0}, LayoutCase{9, 1, 4, 2},
-                                         LayoutCase{5, 4, 4, 1}, LayoutCase{3, 16, 8, 2}));
+                                         LayoutCase{5, 4, 4, 1}, LayoutCase{3, 16, 8, 2}),
+                         [](const testing::TestParamInfo<LayoutCase>& info) {
+                           return "Width" + std::to_string(info.param.width) + "Bits" +
+                                  std::to_string(info.param.depth);
+                         });
 
 TEST(FastDIB, EmptyImageHasNoRowsAndItsOwnZeroTable) {
   TFastDIB image;

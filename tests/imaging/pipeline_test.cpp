@@ -1,6 +1,6 @@
 // DecodeReduceEncode, the import's decoding, reduction and encoding made side by side: the same
 // reduced picture and the same JPEG bytes as the three steps one after the other, on one thread
-// or two, for every colour space and for reductions up and down; broken photos fail the same way.
+// or several, for every colour space and for reductions up and down; broken photos fail the same way.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -73,7 +73,9 @@ void ToLonger200(int32_t w, int32_t h, int32_t& rw, int32_t& rh) {
 
 class DecodeReduceEncodeTest : public testing::Test {
  protected:
-  void TearDown() override { SetPixelThreads(2); }
+  void SetUp() override { Threads = PixelThreads(); }
+  void TearDown() override { SetPixelThreads(Threads); }
+  int32_t Threads = 1;
   QTemporaryDir Dir;
   QString Write(const QString& name, const QByteArray& data) {
     const QString path = Dir.filePath(name);
@@ -102,7 +104,7 @@ TEST_F(DecodeReduceEncodeTest, GivesWhatTheThreeStepsGive) {
     TFastDIB reduced(rw, 24, rh);
     decoded->QuickResizeInto(reduced);
     const QByteArray jpeg = EncodeJpeg(reduced, 90);
-    for (int threads : {1, 2}) {
+    for (int threads : {1, 2, 3, 4, 8}) {
       SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " space " << c.space << ", "
                                       << threads << " thread(s)");
       SetPixelThreads(threads);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "FastDIB.h"
@@ -117,7 +118,10 @@ TEST_P(QuickResizeDepth, OnePixelUpscaledFillsEveryTargetPixel) {
           0, std::memcmp(target.Scanlines[r] + x * (depth / 8), pixel.data(), size_t(depth / 8)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, QuickResizeDepth, testing::Values(8, 16, 24, 32));
+INSTANTIATE_TEST_SUITE_P(Depths, QuickResizeDepth, testing::Values(8, 16, 24, 32),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return "Bits" + std::to_string(info.param);
+                         });
 
 // The bilinear rule written out per pixel in 32-bit steps (64-bit products).
 std::vector<uint8_t> QuickReference(const TFastDIB& s, int32_t dw, int32_t dh) {
@@ -471,7 +475,15 @@ TEST_P(ResampleAgainstReference, UpAndDownscalesMatchTapByTap) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllFilters, ResampleAgainstReference, testing::Range(0, 16));
+std::string FilterName(const testing::TestParamInfo<int>& info) {
+  static const char* const names[16] = {"Nearest",  "Box",      "Triangle",   "Hann",
+                                        "Hamming",  "Hermite",  "Bell",       "CatmullRom",
+                                        "BSpline",  "Spline16", "Mitchell",   "Gaussian",
+                                        "Spline36", "Sinc",     "Lanczos3",   "Blackman"};
+  return names[info.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFilters, ResampleAgainstReference, testing::Range(0, 16), FilterName);
 
 TEST(Resample, TheSizesThePagesUseMatchTheReference) {
   // The preview (Blackman, 1125 x 1500 to 420 x 594) and a sheet cell (Box, a crop of 1297 x 910

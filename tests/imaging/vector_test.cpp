@@ -3,11 +3,9 @@
 // edges of rows and images, in region views, and for every kernel and depth.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <functional>
 #include <random>
-#include <stdexcept>
 #include <vector>
 
 #include <QGuiApplication>
@@ -38,13 +36,15 @@ std::vector<uint8_t> AllBytes(const TFastDIB& image) {
 class FastForms : public testing::Test {
  protected:
   void SetUp() override {
+    Threads = PixelThreads();
     SetVectorLoopsEnabled(true);
     if (!VectorLoopsEnabled()) GTEST_SKIP() << "this processor has no AVX2: only the plain loops run";
   }
   void TearDown() override {
     SetVectorLoopsEnabled(true);
-    SetPixelThreads(2);
+    SetPixelThreads(Threads);
   }
+  int32_t Threads = 1;
 
   static std::vector<uint8_t> Plain(const std::function<std::vector<uint8_t>()>& make) {
     SetVectorLoopsEnabled(false);
@@ -195,34 +195,6 @@ TEST_F(FastForms, DrawToWritesABitmapOfEveryByteOrder) {
       }
     }
   }
-}
-
-TEST(ForEachRowRange, CoversEveryRowOnceAndPassesErrorsOn) {
-  SetPixelThreads(2);
-  for (int32_t count : {1, 2, 3, 1000, 1001}) {
-    std::vector<std::atomic<int>> seen(static_cast<size_t>(count));
-    ForEachRowRange(count, int64_t(1) << 20, [&](int32_t begin, int32_t end) {
-      for (int32_t r = begin; r < end; ++r) seen[size_t(r)]++;
-    });
-    for (int32_t r = 0; r < count; ++r) ASSERT_EQ(seen[size_t(r)], 1) << "row " << r << " of " << count;
-  }
-  // An error in either half reaches the caller, after both halves have ended; the helper is
-  // free again for the next pass.
-  for (int32_t failing : {0, 999}) {
-    EXPECT_THROW(ForEachRowRange(1000, int64_t(1) << 20,
-                                 [&](int32_t begin, int32_t end) {
-                                   if (failing >= begin && failing < end)
-                                     throw std::runtime_error("row failed");
-                                 }),
-                 std::runtime_error);
-  }
-  // A pass inside a pass runs its rows alone instead of waiting for the busy helper.
-  std::atomic<int> inner{0};
-  ForEachRowRange(4, int64_t(1) << 20, [&](int32_t begin, int32_t end) {
-    for (int32_t r = begin; r < end; ++r)
-      ForEachRowRange(100, int64_t(1) << 20, [&](int32_t b, int32_t e) { inner += e - b; });
-  });
-  EXPECT_EQ(inner, 400);
 }
 
 }  // namespace
