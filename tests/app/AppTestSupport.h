@@ -1,7 +1,7 @@
 #pragma once
-// Shared pieces of the program's tests: private folders per test, JPEG photos, hand-built
-// document bytes, and a main window with the scripted prompts and wait dialog of all tests,
-// which answer as a test says and record what the program asked.
+// Shared pieces of the program's tests: a main window with the scripted prompts and wait dialog
+// of all tests, which answer as a test says and record what the program asked, in the private
+// folders of TestFiles.h.
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -20,52 +20,17 @@
 #include "FormMain.h"
 #include "ScriptedPrompts.h"
 #include "ScriptedWait.h"
+#include "TestFiles.h"
 
 namespace apptest {
 
-// While it lives, TMPDIR, XDG_DATA_HOME, XDG_CONFIG_HOME and XDG_DATA_DIRS point into a fresh
-// temporary folder of its own; the previous values come back afterwards.
-class TPrivateEnvironment {
- public:
-  TPrivateEnvironment();
-  ~TPrivateEnvironment();
-  TPrivateEnvironment(const TPrivateEnvironment&) = delete;
-  TPrivateEnvironment& operator=(const TPrivateEnvironment&) = delete;
-
-  QString Root() const { return Dir.path(); }
-  QString Temp() const { return Root() + QStringLiteral("/tmp"); }
-  QString DataHome() const { return Root() + QStringLiteral("/data"); }
-  QString ConfigHome() const { return Root() + QStringLiteral("/config"); }
-  QString SystemData() const { return Root() + QStringLiteral("/system"); }
-  // A path inside the private folder; its parent folders are created.
-  QString Path(const QString& relative) const;
-
- private:
-  void Set(const char* name, const QString& value);
-
-  QTemporaryDir Dir;
-  std::vector<std::pair<QByteArray, std::optional<QByteArray>>> Saved;
-};
-
-// Writes a width x height colour JPEG; `seed` varies the picture.
-void WriteJpeg(const QString& path, int width, int height, int seed = 0);
-QByteArray ReadAll(const QString& path);
-void WriteAll(const QString& path, const QByteArray& data);
-// The files in `folder` (names only, sorted).
-QStringList FilesIn(const QString& folder);
-
-// Builds document bytes field by field, to write damaged documents by hand.
-class TDocBytes {
- public:
-  TDocBytes& Int(int32_t value);
-  TDocBytes& Header(int32_t rows, int32_t columns, int32_t order, int32_t count,
-                    int32_t magic = 1701, int32_t version = 1);
-  TDocBytes& Parameters(const std::vector<int32_t>& eight);
-  TDocBytes& Title(const QString& title);
-  TDocBytes& Jpeg(const QByteArray& data);
-  TDocBytes& Raw(const QByteArray& data);
-  QByteArray Bytes;
-};
+// The file helpers live with the shared test support; the program's tests know them here.
+using testfiles::FilesIn;
+using testfiles::ReadAll;
+using testfiles::TDocBytes;
+using testfiles::TPrivateEnvironment;
+using testfiles::WriteAll;
+using testfiles::WriteJpeg;
 
 // A main window with scripted prompts and wait dialog, in private folders.
 class AppTest : public testing::Test {

@@ -8,40 +8,17 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <jpeglib.h>
-
 #include "Codecs.h"
 #include "FastDIB.h"
+#include "LibjpegEncoder.h"
 
 namespace {
 
-// Writes a JPEG of the given colour space with libjpeg itself (not through the code under test).
+// A JPEG of the given colour space written with libjpeg itself (not through the code under test).
 QByteArray MakeJpeg(int w, int h, J_COLOR_SPACE space, int components) {
-  jpeg_compress_struct c{};
-  jpeg_error_mgr err{};
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* buf = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &buf, &size);
-  c.image_width = w;
-  c.image_height = h;
-  c.input_components = components;
-  c.in_color_space = space;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 95, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<unsigned char> row(size_t(w) * components);
-  while (c.next_scanline < c.image_height) {
-    for (int x = 0; x < w * components; ++x) row[x] = (x * 7 + c.next_scanline * 3) & 0xFF;
-    JSAMPROW p = row.data();
-    jpeg_write_scanlines(&c, &p, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  QByteArray out(reinterpret_cast<char*>(buf), qsizetype(size));
-  free(buf);
-  return out;
+  return EncodeWithLibjpeg(w, h, {space, 95, false}, [&](int y, unsigned char* row) {
+    for (int x = 0; x < w * components; ++x) row[x] = (x * 7 + y * 3) & 0xFF;
+  });
 }
 
 class Codecs : public testing::Test {

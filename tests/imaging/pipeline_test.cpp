@@ -12,43 +12,19 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <jpeglib.h>
-
 #include "Codecs.h"
 #include "FastDIB.h"
+#include "LibjpegEncoder.h"
 
 namespace {
 
 // A JPEG of w x h in `space`, written with libjpeg itself, with smooth content and some detail.
 QByteArray PhotoJpeg(int w, int h, J_COLOR_SPACE space, int components) {
-  jpeg_compress_struct c{};
-  jpeg_error_mgr err{};
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* buf = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &buf, &size);
-  c.image_width = JDIMENSION(w);
-  c.image_height = JDIMENSION(h);
-  c.input_components = components;
-  c.in_color_space = space;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 92, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<unsigned char> row(size_t(w) * components);
-  while (c.next_scanline < c.image_height) {
-    const int y = int(c.next_scanline);
+  return EncodeWithLibjpeg(w, h, {space, 92, false}, [&](int y, unsigned char* row) {
     for (int x = 0; x < w; ++x)
       for (int k = 0; k < components; ++k)
         row[size_t(x * components + k)] = uint8_t((x * (k + 1) + y * 3 + ((x ^ y) & 15) * 4) & 0xFF);
-    JSAMPROW p = row.data();
-    jpeg_write_scanlines(&c, &p, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  QByteArray out(reinterpret_cast<char*>(buf), qsizetype(size));
-  std::free(buf);
-  return out;
+  });
 }
 
 std::vector<uint8_t> PixelBytes(const TFastDIB& image) {

@@ -1,8 +1,6 @@
-// The export: the loop over real photo records writing real JPEG and PNG files, and the
-// "Export resulted images" dialog driven through its own buttons.
+// The export: the loop over real photo records writing real JPEG and PNG files.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>

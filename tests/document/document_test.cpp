@@ -13,16 +13,16 @@
 #include <QDir>
 #include <QFile>
 
-#include "AppTestSupport.h"
 #include "Document.h"
+#include "TestFiles.h"
 
 namespace {
 
-using apptest::FilesIn;
-using apptest::ReadAll;
-using apptest::TDocBytes;
-using apptest::TPrivateEnvironment;
-using apptest::WriteAll;
+using testfiles::FilesIn;
+using testfiles::ReadAll;
+using testfiles::TDocBytes;
+using testfiles::TPrivateEnvironment;
+using testfiles::WriteAll;
 
 QByteArray RandomBytes(qsizetype size, unsigned seed) {
   std::mt19937 random(seed);
