@@ -3,10 +3,9 @@
 #include <stdexcept>
 
 #include <QAction>
-#include <QPushButton>
-
 #include <QFileInfo>
 #include <QMenu>
+#include <QPushButton>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -65,9 +64,9 @@ TFormMain::TExportScope::~TExportScope() {
 
 void TFormMain::UpdateListCommands() {
   const bool enabled = !ExportRunning;
-  for (QToolButton* button : {sSpeedButtonRemoveAll, sSpeedButtonOpen, sSpeedButtonAdd,
-                              sSpeedButtonRemove, sSpeedButtonUp, sSpeedButtonDown,
-                              sSpeedButtonSort, HowToAddButton}) {
+  for (QToolButton* button :
+       {sSpeedButtonRemoveAll, sSpeedButtonOpen, sSpeedButtonAdd, sSpeedButtonRemove,
+        sSpeedButtonUp, sSpeedButtonDown, sSpeedButtonSort, HowToAddButton}) {
     button->setEnabled(enabled);
   }
   SaveasBMP1->setEnabled(enabled);

@@ -95,8 +95,7 @@ TForm3::TForm3(IUserPrompts& prompts, QWidget* parent) : QDialog(parent), Prompt
   // A fixed dialog border: the designed client size, or larger where the fonts need it.
   setFixedSize(sizeHint().expandedTo(QSize(kClientWidth, kClientHeight)));
 
-  connect(sDirectoryEdit1Button, &QToolButton::clicked, this,
-          &TForm3::sDirectoryEdit1BrowseClick);
+  connect(sDirectoryEdit1Button, &QToolButton::clicked, this, &TForm3::sDirectoryEdit1BrowseClick);
   connect(sButton1, &QPushButton::clicked, this, &QDialog::accept);
   connect(sButton2, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -177,9 +177,8 @@ void TFormMain::CreateControls() {
 }
 
 void TFormMain::Connect(QToolButton* button, void (TFormMain::*handler)()) {
-  connect(button, &QToolButton::clicked, this, [this, handler] {
-    RunHandler([this, handler] { (this->*handler)(); });
-  });
+  connect(button, &QToolButton::clicked, this,
+          [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
 }
 
 QToolButton* TFormMain::MakeSpeedButton(QWidget* parent, int x, const QString& hint,
@@ -376,7 +375,8 @@ void TFormMain::dropEvent(QDropEvent* event) {
   if (names.isEmpty()) return;
   event->acceptProposedAction();
   // The drop is finished first; the files are taken once the event loop is back.
-  QTimer::singleShot(0, this, [this, names] { RunHandler([this, &names] { FilesDropped(names); }); });
+  QTimer::singleShot(0, this,
+                     [this, names] { RunHandler([this, &names] { FilesDropped(names); }); });
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {

@@ -84,7 +84,7 @@ class TFormMain : public QMainWindow, public IEditorHost, public IOnlineHost {
   // --- end online services ---
 
   // --- Controls ---
-  QTabWidget* LeftTabs = nullptr;   // "About", "Files", "Page Preview"
+  QTabWidget* LeftTabs = nullptr;  // "About", "Files", "Page Preview"
   QWidget* TabAbout = nullptr;
   QWidget* TabFiles = nullptr;
   QWidget* TabPreview = nullptr;
@@ -104,17 +104,17 @@ class TFormMain : public QMainWindow, public IEditorHost, public IOnlineHost {
   QTreeWidget* fileView = nullptr;
   QMenu* MenuSave = nullptr;
   QAction* SaveasTavrolinDocument1 = nullptr;
-  QAction* SaveasBMP1 = nullptr;     // "Save as JPGs"
-  QAction* SaveasPNG1 = nullptr;     // "Save as PNGs"
-  QAction* SaveasPNG2 = nullptr;     // "Save as PDF", disabled
-  QAction* SaveaseBook1 = nullptr;   // "Save as eBook", disabled
+  QAction* SaveasBMP1 = nullptr;    // "Save as JPGs"
+  QAction* SaveasPNG1 = nullptr;    // "Save as PNGs"
+  QAction* SaveasPNG2 = nullptr;    // "Save as PDF", disabled
+  QAction* SaveaseBook1 = nullptr;  // "Save as eBook", disabled
   // "Page Preview" (sTabSheet4).
   QSpinBox* sSpinRows = nullptr;
   QSpinBox* sSpinColls = nullptr;
   QComboBox* sComboOrder = nullptr;
   QSpinBox* sSpinPageNumber = nullptr;
-  QLabel* sLabel14 = nullptr;  // "Total:"
-  QLabel* sLabel4 = nullptr;   // the sheet count, or "---"
+  QLabel* sLabel14 = nullptr;             // "Total:"
+  QLabel* sLabel4 = nullptr;              // the sheet count, or "---"
   QToolButton* sSpeedButton13 = nullptr;  // "Print photocopy"
   TImagePage* ImagePage = nullptr;
   // "Edit photos".
@@ -287,6 +287,9 @@ class TFormMain : public QMainWindow, public IEditorHost, public IOnlineHost {
   void InsertViewRow(int index);
   // Rearranges the view's rows and their selection as the document's were rearranged.
   void ApplyRowOrder(const TRowOrder& order);
+  // "Up", "Down" or "Sort by name": the editor is closed, the document rearranges its rows and
+  // the view follows.
+  void RearrangeRows(TRowOrder (TPhotoDocument::*rearrange)(const std::vector<bool>&));
   // The document's layout from the controls, before it is saved.
   void TakeLayoutFromControls();
   std::vector<bool> SelectionFlags() const;

@@ -3,9 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-TImagePage::TImagePage(QWidget* parent) : QWidget(parent) {
-  setAttribute(Qt::WA_OpaquePaintEvent);
-}
+TImagePage::TImagePage(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 void TImagePage::SetPicture(const QImage& picture) {
   Shown = picture;

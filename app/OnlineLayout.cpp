@@ -5,9 +5,7 @@ QString UpdatePanelText(const QString& remoteVersion) {
          QStringLiteral(")!");
 }
 
-QString AdsPanelHint(int32_t i) {
-  return i == 0 ? kAds0Hint : kAdsHint;
-}
+QString AdsPanelHint(int32_t i) { return i == 0 ? kAds0Hint : kAdsHint; }
 
 TAdsColumnLayout ShowAdsLayout(bool visible) {
   const int left = kAdsLeft + 2 + (visible ? kAdsWidth + 2 : 0);

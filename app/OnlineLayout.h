@@ -3,11 +3,12 @@
 // update panel, the column of advertising panels with its pop-up, and the timers that animate
 // them. The online services themselves (online/) hold no window sizes or captions; TOnlineUi
 // lays its controls out from these.
+#include <cstdint>
+
 #include <QColor>
 #include <QPoint>
 #include <QRect>
 #include <QString>
-#include <cstdint>
 
 // --- The "About" tab's texts (the controls and their positions are TOnlineUi's) ---
 inline const QString kLabelFX1Caption = QStringLiteral("Tavrolin");
@@ -43,9 +44,7 @@ inline constexpr int kAdsLeft = 435;
 inline constexpr int kAdsWidth = 180;
 inline constexpr int kAdsHeight = 100;
 inline constexpr int kRightTabWidth = 433;
-inline QRect AdsPanelRect(int32_t i) {
-  return {kAdsLeft, 100 * i, kAdsWidth, kAdsHeight};
-}
+inline QRect AdsPanelRect(int32_t i) { return {kAdsLeft, 100 * i, kAdsWidth, kAdsHeight}; }
 inline const QString kAdsCaption = QStringLiteral("180 x 100");
 // ads0's hint, then the hint of ads1 to ads6.
 inline const QString kAds0Hint = QStringLiteral("This is a place for your advertment");

@@ -1,5 +1,7 @@
 #include "OnlineUi.h"
 
+#include <stdexcept>
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFrame>
@@ -12,7 +14,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
-#include <stdexcept>
 
 #include "Icons.h"
 #include "OnlineLayout.h"
@@ -326,9 +327,7 @@ void TOnlineUi::AdvPanelMouseEnter(int index) {
   }
 }
 
-void TOnlineUi::AdvPanelMouseLeave(int /*index*/) {
-  sPanel17->hide();
-}
+void TOnlineUi::AdvPanelMouseLeave(int /*index*/) { sPanel17->hide(); }
 
 void TOnlineUi::AdvPanelMouseDown(int index) {
   const TLinkInfo& slot = Links[index];
@@ -448,31 +447,23 @@ void TOnlineUi::TimerUpdateTimer() {
 
 // --- Pings and links ---
 
-void TOnlineUi::SendStat(const QString& message) {
-  Stats.SendStat(message);
-}
+void TOnlineUi::SendStat(const QString& message) { Stats.SendStat(message); }
 
-void TOnlineUi::OpenAddress(const QString& address) {
-  QDesktopServices::openUrl(QUrl(address));
-}
+void TOnlineUi::OpenAddress(const QString& address) { QDesktopServices::openUrl(QUrl(address)); }
 
 void TOnlineUi::MouseDownGotoSite() {
   OpenAddress(SiteRootAddress());
   SendStat(kSitePingMessage);
 }
 
-void TOnlineUi::emailClick(QLabel* sender) {
-  OpenAddress(MailToAddress(sender->text()));
-}
+void TOnlineUi::emailClick(QLabel* sender) { OpenAddress(MailToAddress(sender->text())); }
 
 void TOnlineUi::sLabel13MouseDown() {
   OpenAddress(PartnersAddress());
   SendStat(kPartnersPingMessage);
 }
 
-void TOnlineUi::sButtonBecomeAfanClick() {
-  OpenAddress(FanPageAddress());
-}
+void TOnlineUi::sButtonBecomeAfanClick() { OpenAddress(FanPageAddress()); }
 
 bool TOnlineUi::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();

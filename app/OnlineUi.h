@@ -15,10 +15,11 @@
 // Everything here runs on the user-interface thread; the background threads only hand results
 // over (the settings text through the window's event queue, the pictures through each slot's
 // Loading flag).
-#include <QObject>
-#include <QString>
 #include <array>
 #include <memory>
+
+#include <QObject>
+#include <QString>
 
 #include "Ads.h"
 #include "OnlineHost.h"

@@ -48,7 +48,8 @@ void TFormMain::SelectRows(const std::vector<int>& rows) {
 
 void TFormMain::InsertViewRow(int index) {
   const TPhotoRow& row = Document.Row(index);
-  fileView->insertTopLevelItem(index, new QTreeWidgetItem(QStringList{row.Title, row.SecondColumn}));
+  fileView->insertTopLevelItem(index,
+                               new QTreeWidgetItem(QStringList{row.Title, row.SecondColumn}));
 }
 
 void TFormMain::ApplyRowOrder(const TRowOrder& order) {
@@ -69,8 +70,9 @@ void TFormMain::AddFileList(const QStringList& names) {
   if (ListChangesRefused()) return;
   if (names.isEmpty()) return;
   const TBusyScope busy(*this);
-  RunFinally([&] { Document.AddPhotoFiles(names, Wait(), [this](int32_t row) { InsertViewRow(row); }); },
-             [&] { OnPageCountChange(); });
+  RunFinally(
+      [&] { Document.AddPhotoFiles(names, Wait(), [this](int32_t row) { InsertViewRow(row); }); },
+      [&] { OnPageCountChange(); });
 }
 
 void TFormMain::AddPhotoFile(const QString& path) {
@@ -128,32 +130,20 @@ void TFormMain::ClearDocument() {
   OnPageCountChange();
 }
 
-void TFormMain::sSpeedButtonUpClick() {
+void TFormMain::RearrangeRows(TRowOrder (TPhotoDocument::*rearrange)(const std::vector<bool>&)) {
   if (ListChangesRefused()) return;
   SelectPhoto(nullptr);
   fileView->setUpdatesEnabled(false);
-  ApplyRowOrder(Document.MoveUp(SelectionFlags()));
+  ApplyRowOrder((Document.*rearrange)(SelectionFlags()));
   fileView->setUpdatesEnabled(true);
   fileViewChange();
 }
 
-void TFormMain::sSpeedButtonDownClick() {
-  if (ListChangesRefused()) return;
-  SelectPhoto(nullptr);
-  fileView->setUpdatesEnabled(false);
-  ApplyRowOrder(Document.MoveDown(SelectionFlags()));
-  fileView->setUpdatesEnabled(true);
-  fileViewChange();
-}
+void TFormMain::sSpeedButtonUpClick() { RearrangeRows(&TPhotoDocument::MoveUp); }
 
-void TFormMain::sSpeedButtonSortClick() {
-  if (ListChangesRefused()) return;
-  SelectPhoto(nullptr);
-  fileView->setUpdatesEnabled(false);
-  ApplyRowOrder(Document.SortByTitle(SelectionFlags()));
-  fileView->setUpdatesEnabled(true);
-  fileViewChange();
-}
+void TFormMain::sSpeedButtonDownClick() { RearrangeRows(&TPhotoDocument::MoveDown); }
+
+void TFormMain::sSpeedButtonSortClick() { RearrangeRows(&TPhotoDocument::SortByTitle); }
 
 void TFormMain::fileViewChange() { fileViewClick(); }
 

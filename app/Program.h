@@ -19,7 +19,7 @@ class TProgramWindows {
   std::unique_ptr<TFormMain> FormMain;
   TFormProps* FormProps = nullptr;  // made by the editor of the main window, and owned by it
   std::unique_ptr<TFormWait> FormWait;
-  std::unique_ptr<TForm3> Form3;    // a child of the main window, so it centres on it
+  std::unique_ptr<TForm3> Form3;  // a child of the main window, so it centres on it
 };
 
 // Whether a window system is there to show windows on (a display, Wayland, or a platform

@@ -142,17 +142,23 @@ QString DesktopExecArgument(const QString& path) {
   // The value is also a desktop-entry string, whose own escapes apply before the quoting rule.
   QString value;
   for (QChar c : quoted) {
-    if (c == u'\\') value += QStringLiteral("\\\\");
-    else if (c == u'\n') value += QStringLiteral("\\n");
-    else if (c == u'\t') value += QStringLiteral("\\t");
-    else if (c == u'\r') value += QStringLiteral("\\r");
-    else value += c;
+    if (c == u'\\')
+      value += QStringLiteral("\\\\");
+    else if (c == u'\n')
+      value += QStringLiteral("\\n");
+    else if (c == u'\t')
+      value += QStringLiteral("\\t");
+    else if (c == u'\r')
+      value += QStringLiteral("\\r");
+    else
+      value += c;
   }
   return value;
 }
 
 bool MimeTypeClaims(const QString& fileName) {
-  for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+  for (const QString& dir :
+       QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
     const QString mime = dir + QStringLiteral("/mime/");
     if (GlobsFileClaims(mime + QStringLiteral("globs2"), 2, fileName)) return true;
     if (GlobsFileClaims(mime + QStringLiteral("globs"), 1, fileName)) return true;

@@ -10,22 +10,22 @@ namespace {
 
 const TOptionSpec* FindSpec(const std::vector<TOptionSpec>& specs, const QString& name) {
   for (const TOptionSpec& optionSpec : specs) {
-    if (optionSpec.Name == name || (!optionSpec.ShortName.isEmpty() && optionSpec.ShortName == name)) return &optionSpec;
+    if (optionSpec.Name == name ||
+        (!optionSpec.ShortName.isEmpty() && optionSpec.ShortName == name))
+      return &optionSpec;
   }
   return nullptr;
 }
 
-QString Choices(const QStringList& words) {
-  return words.join(QStringLiteral(", "));
-}
+QString Choices(const QStringList& words) { return words.join(QStringLiteral(", ")); }
 
 // The index of `text` among `words` (exact, lower case as the help shows them), or a usage error
 // naming the choices.
 int32_t Choose(const QString& option, const QString& text, const QStringList& words) {
   const qsizetype index = words.indexOf(text.trimmed().toLower());
   if (index < 0) {
-    throw TUsageError(QStringLiteral("%1: \"%2\" is not one of %3")
-                          .arg(option, text, Choices(words)));
+    throw TUsageError(
+        QStringLiteral("%1: \"%2\" is not one of %3").arg(option, text, Choices(words)));
   }
   return static_cast<int32_t>(index);
 }
@@ -96,9 +96,10 @@ int32_t ParseIntInRange(const QString& option, const QString& text, int32_t lo, 
   bool ok = false;
   const QString trimmed = text.trimmed();
   // Plain decimal only: toLongLong would also take "0x10", which no user means here.
-  const bool plain = !trimmed.isEmpty() &&
-                     std::all_of(trimmed.begin() + ((trimmed[0] == u'-' || trimmed[0] == u'+') ? 1 : 0),
-                                 trimmed.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+  const bool plain =
+      !trimmed.isEmpty() &&
+      std::all_of(trimmed.begin() + ((trimmed[0] == u'-' || trimmed[0] == u'+') ? 1 : 0),
+                  trimmed.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
   const qlonglong value = plain ? trimmed.toLongLong(&ok) : 0;
   if (!plain || !ok) {
     throw TUsageError(QStringLiteral("%1: \"%2\" is not a whole number").arg(option, text));
@@ -111,7 +112,8 @@ int32_t ParseIntInRange(const QString& option, const QString& text, int32_t lo, 
 }
 
 int32_t ParseOrder(const QString& text) {
-  return Choose(QStringLiteral("--order"), text, {QStringLiteral("rows"), QStringLiteral("columns")});
+  return Choose(QStringLiteral("--order"), text,
+                {QStringLiteral("rows"), QStringLiteral("columns")});
 }
 
 int32_t ParseImageType(const QString& text) {
@@ -144,8 +146,8 @@ TPhotoSelection ParsePhotoSelection(const QString& text) {
           QStringLiteral("--photos: \"%1\" is not all, odd, even or a list of photo numbers")
               .arg(text));
     }
-    const int32_t n = ParseIntInRange(QStringLiteral("--photos"), part, 1,
-                                      std::numeric_limits<int32_t>::max());
+    const int32_t n =
+        ParseIntInRange(QStringLiteral("--photos"), part, 1, std::numeric_limits<int32_t>::max());
     if (std::find(selection.Positions.begin(), selection.Positions.end(), n) ==
         selection.Positions.end()) {
       selection.Positions.push_back(n);

@@ -217,8 +217,9 @@ bool ApplyLayoutOptions(const TParsedArgs& args, TDocumentLayout& layout) {
     any = true;
   }
   if (args.Has(QStringLiteral("--columns"))) {
-    layout.Columns = ParseIntInRange(QStringLiteral("--columns"),
-                                     args.Value(QStringLiteral("--columns")), kLayoutMinCells, kLayoutMaxCells);
+    layout.Columns =
+        ParseIntInRange(QStringLiteral("--columns"), args.Value(QStringLiteral("--columns")),
+                        kLayoutMinCells, kLayoutMaxCells);
     any = true;
   }
   if (args.Has(QStringLiteral("--order"))) {
@@ -293,10 +294,14 @@ QString OrderName(int32_t order) {
 
 QString RotationName(int32_t rotation) {
   switch (rotation) {
-    case 1: return QStringLiteral("90cw");
-    case 2: return QStringLiteral("90ccw");
-    case 3: return QStringLiteral("180");
-    default: return QStringLiteral("no");
+    case 1:
+      return QStringLiteral("90cw");
+    case 2:
+      return QStringLiteral("90ccw");
+    case 3:
+      return QStringLiteral("180");
+    default:
+      return QStringLiteral("no");
   }
 }
 
@@ -387,28 +392,38 @@ void PrintInfoText(const TPhotoDocument& document, const QString& path, QTextStr
   const auto plural = [](int32_t n, const char* word) {
     return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(word)).arg(n == 1 ? "" : "s");
   };
-  out << "Layout:   " << plural(layout.Rows, "row") << " x " << plural(layout.Columns, "column") << ", "
-      << Choice(OrderName(layout.Order), layout.Order, 0, 1) << "\n";
+  out << "Layout:   " << plural(layout.Rows, "row") << " x " << plural(layout.Columns, "column")
+      << ", " << Choice(OrderName(layout.Order), layout.Order, 0, 1) << "\n";
   out << "Photos:   " << document.Count() << "\n";
   out << "Sheets:   " << document.SheetCount() << "\n";
   if (document.Count() == 0) return;
 
-  const QStringList heads = {QStringLiteral("#"),        QStringLiteral("Title"),
-                             QStringLiteral("Rotate"),   QStringLiteral("Type"),
-                             QStringLiteral("Bright."),  QStringLiteral("Contr."),
-                             QStringLiteral("Crop L,R,T,B"), QStringLiteral("Working JPEG")};
+  const QStringList heads = {QStringLiteral("#"),
+                             QStringLiteral("Title"),
+                             QStringLiteral("Rotate"),
+                             QStringLiteral("Type"),
+                             QStringLiteral("Bright."),
+                             QStringLiteral("Contr."),
+                             QStringLiteral("Crop L,R,T,B"),
+                             QStringLiteral("Working JPEG")};
   std::vector<QStringList> lines;
   for (int32_t i = 0; i < document.Count(); ++i) {
     const TPhotoRow& row = document.Row(i);
     const TShpora& p = *row.Photo;
     const TJpegFacts jpeg = JpegFacts(p.WorkFile);
-    const QString size = jpeg.Problem.isEmpty()
-                             ? QStringLiteral("%1 bytes, %2 x %3").arg(jpeg.Bytes).arg(jpeg.Width).arg(jpeg.Height)
-                             : QStringLiteral("%1 bytes, unreadable").arg(jpeg.Bytes);
-    lines.push_back({QString::number(i + 1), row.Title, Choice(RotationName(p.Rotation), p.Rotation, 0, 3),
-                     Choice(TypeName(p.ImageType), p.ImageType, 0, 1), QString::number(p.Brightness),
-                     QString::number(p.Contrast),
-                     QStringLiteral("%1,%2,%3,%4").arg(p.CropLeft).arg(p.CropRight).arg(p.CropTop).arg(p.CropBottom),
+    const QString size =
+        jpeg.Problem.isEmpty()
+            ? QStringLiteral("%1 bytes, %2 x %3").arg(jpeg.Bytes).arg(jpeg.Width).arg(jpeg.Height)
+            : QStringLiteral("%1 bytes, unreadable").arg(jpeg.Bytes);
+    lines.push_back({QString::number(i + 1), row.Title,
+                     Choice(RotationName(p.Rotation), p.Rotation, 0, 3),
+                     Choice(TypeName(p.ImageType), p.ImageType, 0, 1),
+                     QString::number(p.Brightness), QString::number(p.Contrast),
+                     QStringLiteral("%1,%2,%3,%4")
+                         .arg(p.CropLeft)
+                         .arg(p.CropRight)
+                         .arg(p.CropTop)
+                         .arg(p.CropBottom),
                      size});
   }
   std::vector<qsizetype> widths(heads.size());
@@ -455,12 +470,9 @@ void PrintInfoJson(const TPhotoDocument& document, const QString& path, QTextStr
     }
     photos.append(photo);
   }
-  const QJsonObject root{{"document", QFileInfo(path).fileName()},
-                         {"rows", document.Layout.Rows},
-                         {"columns", document.Layout.Columns},
-                         {"order", document.Layout.Order},
-                         {"sheets", document.SheetCount()},
-                         {"photos", photos}};
+  const QJsonObject root{{"document", QFileInfo(path).fileName()}, {"rows", document.Layout.Rows},
+                         {"columns", document.Layout.Columns},     {"order", document.Layout.Order},
+                         {"sheets", document.SheetCount()},        {"photos", photos}};
   out << QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
 }
 
@@ -518,12 +530,15 @@ TParameterChange ParseParameterChange(const TParsedArgs& args) {
   if (args.Has(QStringLiteral("--rotate")))
     change.Rotation = ParseRotation(args.Value(QStringLiteral("--rotate")));
   if (args.Has(QStringLiteral("--brightness")))
-    change.Brightness = ParseIntInRange(QStringLiteral("--brightness"),
-                                        args.Value(QStringLiteral("--brightness")), kParamMin, kParamMax);
+    change.Brightness =
+        ParseIntInRange(QStringLiteral("--brightness"), args.Value(QStringLiteral("--brightness")),
+                        kParamMin, kParamMax);
   if (args.Has(QStringLiteral("--contrast")))
-    change.Contrast = ParseIntInRange(QStringLiteral("--contrast"),
-                                      args.Value(QStringLiteral("--contrast")), kParamMin, kParamMax);
-  if (args.Has(QStringLiteral("--crop"))) change.Crop = ParseCrop(args.Value(QStringLiteral("--crop")));
+    change.Contrast =
+        ParseIntInRange(QStringLiteral("--contrast"), args.Value(QStringLiteral("--contrast")),
+                        kParamMin, kParamMax);
+  if (args.Has(QStringLiteral("--crop")))
+    change.Crop = ParseCrop(args.Value(QStringLiteral("--crop")));
   return change;
 }
 
@@ -531,18 +546,21 @@ int RunSet(const TParsedArgs& args, TCliIo& io) {
   ExpectPositional(args, 1, 1, QStringLiteral("the document"));
   const QString path = args.Positional[0];
   const TParameterChange change = ParseParameterChange(args);
-  const TPhotoSelection selection = args.Has(QStringLiteral("--photos"))
-                                        ? ParsePhotoSelection(args.Value(QStringLiteral("--photos")))
-                                        : TPhotoSelection{};
+  const TPhotoSelection selection =
+      args.Has(QStringLiteral("--photos"))
+          ? ParsePhotoSelection(args.Value(QStringLiteral("--photos")))
+          : TPhotoSelection{};
   TDocumentLayout newLayout;
   const bool layoutChanged = ApplyLayoutOptions(args, newLayout);
   if (args.Has(QStringLiteral("--photos")) && !change.Any()) {
-    throw TUsageError(QStringLiteral("--photos chooses the photos that --type, --rotate, "
-                                     "--brightness, --contrast or --crop change; none is given"));
+    throw TUsageError(
+        QStringLiteral("--photos chooses the photos that --type, --rotate, "
+                       "--brightness, --contrast or --crop change; none is given"));
   }
   if (!change.Any() && !layoutChanged) {
-    throw TUsageError(QStringLiteral("nothing to change: give at least one of --type, --rotate, "
-                                     "--brightness, --contrast, --crop, --rows, --columns, --order"));
+    throw TUsageError(
+        QStringLiteral("nothing to change: give at least one of --type, --rotate, "
+                       "--brightness, --contrast, --crop, --rows, --columns, --order"));
   }
 
   TPhotoDocument document;
@@ -567,28 +585,32 @@ QByteArray EncodeSheetPng(const QImage& sheet) {
   QByteArray data;
   QBuffer buffer(&data);
   buffer.open(QIODevice::WriteOnly);
-  if (!sheet.save(&buffer, "PNG")) throw std::runtime_error("the sheet could not be encoded as PNG");
+  if (!sheet.save(&buffer, "PNG"))
+    throw std::runtime_error("the sheet could not be encoded as PNG");
   return data;
 }
 
 int RunSheet(const TParsedArgs& args, TCliIo& io) {
   ExpectPositional(args, 1, 1, QStringLiteral("the document"));
   if (!args.Has(QStringLiteral("--page"))) throw TUsageError(QStringLiteral("missing --page N"));
-  if (!args.Has(QStringLiteral("--output"))) throw TUsageError(QStringLiteral("missing -o SHEET.png"));
+  if (!args.Has(QStringLiteral("--output")))
+    throw TUsageError(QStringLiteral("missing -o SHEET.png"));
   const QString output = args.Value(QStringLiteral("--output"));
   if (FileExtension(QFileInfo(output).fileName()).toLower() != QLatin1String(".png")) {
     throw TUsageError(QStringLiteral("-o: sheets are written as PNG; give a name ending in .png"));
   }
   int32_t scale = kPreviewScale;
   if (args.Has(QStringLiteral("--scale"))) {
-    scale = ParseIntInRange(QStringLiteral("--scale"), args.Value(QStringLiteral("--scale")), 1, kPrintScale);
+    scale = ParseIntInRange(QStringLiteral("--scale"), args.Value(QStringLiteral("--scale")), 1,
+                            kPrintScale);
     if (scale != kPreviewScale && scale != kPrintScale) {
-      throw TUsageError(QStringLiteral("--scale: %1 is neither 2 (the preview) nor 12 (the printer)")
-                            .arg(scale));
+      throw TUsageError(
+          QStringLiteral("--scale: %1 is neither 2 (the preview) nor 12 (the printer)").arg(scale));
     }
   }
-  const int32_t page = ParseIntInRange(QStringLiteral("--page"), args.Value(QStringLiteral("--page")), 1,
-                                       std::numeric_limits<int32_t>::max());
+  const int32_t page =
+      ParseIntInRange(QStringLiteral("--page"), args.Value(QStringLiteral("--page")), 1,
+                      std::numeric_limits<int32_t>::max());
   const QString path = args.Positional[0];
   TPhotoDocument document;
   OpenDocument(document, path, io);
@@ -601,7 +623,8 @@ int RunSheet(const TParsedArgs& args, TCliIo& io) {
   }
   QImage sheet;
   // No photo is open in an editor here, so the preview carries no red mark.
-  DrawSheet(sheet, scale, page - 1, document.SheetLayout(), document.Photos(), MarginTexts(), nullptr);
+  DrawSheet(sheet, scale, page - 1, document.SheetLayout(), document.Photos(), MarginTexts(),
+            nullptr);
   WriteFileSafely(output, EncodeSheetPng(sheet));
   return kExitOk;
 }
@@ -646,13 +669,16 @@ int RunPrint(const TParsedArgs& args, TCliIo& io) {
   if (pdf == args.Has(QStringLiteral("--printer"))) {
     throw TUsageError(QStringLiteral("give either --pdf OUT.pdf or --printer NAME"));
   }
-  if (pdf && args.Value(QStringLiteral("--pdf")).isEmpty()) throw TUsageError(QStringLiteral("--pdf: empty file name"));
+  if (pdf && args.Value(QStringLiteral("--pdf")).isEmpty())
+    throw TUsageError(QStringLiteral("--pdf: empty file name"));
   const int32_t copies =
       args.Has(QStringLiteral("--copies"))
-          ? ParseIntInRange(QStringLiteral("--copies"), args.Value(QStringLiteral("--copies")), 1, kMaxCopies)
+          ? ParseIntInRange(QStringLiteral("--copies"), args.Value(QStringLiteral("--copies")), 1,
+                            kMaxCopies)
           : 1;
   std::optional<TSheetRange> asked;
-  if (args.Has(QStringLiteral("--pages"))) asked = ParseSheetRange(args.Value(QStringLiteral("--pages")));
+  if (args.Has(QStringLiteral("--pages")))
+    asked = ParseSheetRange(args.Value(QStringLiteral("--pages")));
 
   const QString path = args.Positional[0];
   TPhotoDocument document;
@@ -671,7 +697,8 @@ int RunPrint(const TParsedArgs& args, TCliIo& io) {
   if (pdf && copies > 1) {
     hook = [&](QPrinter& p, int32_t copy) { p.setOutputFileName(CopyFileName(target, copy)); };
   }
-  PrintSheets(*printer, source, TPrintRange{range.First, range.Last}, copies, DocumentTitle(path), hook);
+  PrintSheets(*printer, source, TPrintRange{range.First, range.Last}, copies, DocumentTitle(path),
+              hook);
   return kExitOk;
 }
 
@@ -681,17 +708,23 @@ int RunExport(const TParsedArgs& args, TCliIo& io) {
   const int32_t format = args.Has(QStringLiteral("--format"))
                              ? ParseExportFormat(args.Value(QStringLiteral("--format")))
                              : ExportJpeg;
-  const QString prefix =
-      args.Has(QStringLiteral("--prefix")) ? args.Value(QStringLiteral("--prefix")) : QStringLiteral("TavDoc");
-  if (prefix.contains(u'/')) throw TUsageError(QStringLiteral("--prefix: a file name prefix has no \"/\""));
+  const QString prefix = args.Has(QStringLiteral("--prefix"))
+                             ? args.Value(QStringLiteral("--prefix"))
+                             : QStringLiteral("TavDoc");
+  if (prefix.contains(u'/'))
+    throw TUsageError(QStringLiteral("--prefix: a file name prefix has no \"/\""));
   const QString path = args.Positional[0];
   const QString folder = args.Positional[1];
   TPhotoDocument document;
   OpenDocument(document, path, io);
-  if (document.Count() == 0) throw std::runtime_error("the document has no photos; nothing to export");
+  if (document.Count() == 0)
+    throw std::runtime_error("the document has no photos; nothing to export");
   const int32_t written = ExportImages(document.Photos(), io.Wait, folder, prefix, format);
   if (written < document.Count()) {
-    throw std::runtime_error(QStringLiteral("interrupted after %1 of %2 pages").arg(written).arg(document.Count()).toStdString());
+    throw std::runtime_error(QStringLiteral("interrupted after %1 of %2 pages")
+                                 .arg(written)
+                                 .arg(document.Count())
+                                 .toStdString());
   }
   return kExitOk;
 }
@@ -700,9 +733,9 @@ using TCommand = std::function<int(const TParsedArgs&, TCliIo&)>;
 
 const std::map<QString, TCommand>& Commands() {
   static const std::map<QString, TCommand> commands = {
-      {QStringLiteral("new"), RunNew},     {QStringLiteral("add"), RunAdd},
-      {QStringLiteral("info"), RunInfo},   {QStringLiteral("set"), RunSet},
-      {QStringLiteral("sheet"), RunSheet}, {QStringLiteral("print"), RunPrint},
+      {QStringLiteral("new"), RunNew},       {QStringLiteral("add"), RunAdd},
+      {QStringLiteral("info"), RunInfo},     {QStringLiteral("set"), RunSet},
+      {QStringLiteral("sheet"), RunSheet},   {QStringLiteral("print"), RunPrint},
       {QStringLiteral("export"), RunExport},
   };
   return commands;
@@ -748,7 +781,8 @@ int RunCli(const QStringList& args, TCliIo& io) {
       return kExitOk;
     }
     const QString help = CommandHelp(args[1]);
-    if (help.isEmpty()) return ReportUsage(io, QStringLiteral("unknown command \"%1\"").arg(args[1]), {});
+    if (help.isEmpty())
+      return ReportUsage(io, QStringLiteral("unknown command \"%1\"").arg(args[1]), {});
     io.Out << help;
     return kExitOk;
   }

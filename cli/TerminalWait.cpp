@@ -1,10 +1,10 @@
 #include "TerminalWait.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <csignal>
-
-#include <unistd.h>
 
 namespace {
 

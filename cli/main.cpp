@@ -25,7 +25,8 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  if (qEnvironmentVariableIsEmpty("TAVROLIN_CLI_QT_MESSAGES")) qInstallMessageHandler(QuietMessages);
+  if (qEnvironmentVariableIsEmpty("TAVROLIN_CLI_QT_MESSAGES"))
+    qInstallMessageHandler(QuietMessages);
   QGuiApplication app(argc, argv);
   QGuiApplication::setApplicationName(QStringLiteral("tavrolin-cli"));
   // Numbers are written and read with "." whatever the user's language.

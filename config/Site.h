@@ -8,7 +8,8 @@
 
 namespace tavrolin {
 
-// Host (optionally with ":port") of the vendor's web site; TAVROLIN_SITE overrides the build default.
+// Host (optionally with ":port") of the vendor's web site; TAVROLIN_SITE overrides the build
+// default.
 inline QString SiteHost() {
   const QByteArray env = qgetenv("TAVROLIN_SITE");
   return env.isEmpty() ? QStringLiteral(TAVROLIN_SITE_DEFAULT) : QString::fromUtf8(env);

@@ -4,9 +4,12 @@
 
 bool InApplyScope(TApplyScope scope, int position) {
   switch (scope) {
-    case TApplyScope::Even: return position % 2 == 0;
-    case TApplyScope::Odd: return position % 2 != 0;
-    case TApplyScope::All: break;
+    case TApplyScope::Even:
+      return position % 2 == 0;
+    case TApplyScope::Odd:
+      return position % 2 != 0;
+    case TApplyScope::All:
+      break;
   }
   return true;
 }

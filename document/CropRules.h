@@ -10,10 +10,10 @@ enum class THandleEdge { Top, Bottom, Left, Right };
 // The range of the Brightness and Contrast values the editor offers.
 constexpr int32_t kParamMin = -20;
 constexpr int32_t kParamMax = 20;
-constexpr int32_t kHandleGap = 20;          // opposite edges never come closer than this
-constexpr int32_t kHandleLowLimit = 1;      // top and left bars stop here
-constexpr int32_t kHandleBottomLimit = 589; // the bottom bar stops here
-constexpr int32_t kHandleRightLimit = 416;  // the right bar stops here
+constexpr int32_t kHandleGap = 20;           // opposite edges never come closer than this
+constexpr int32_t kHandleLowLimit = 1;       // top and left bars stop here
+constexpr int32_t kHandleBottomLimit = 589;  // the bottom bar stops here
+constexpr int32_t kHandleRightLimit = 416;   // the right bar stops here
 
 // The position a dragged bar takes for the raw position `raw` (its top for a horizontal bar, its
 // left for a vertical one), given the position of the opposite bar. The frame limit is applied

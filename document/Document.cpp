@@ -61,8 +61,9 @@ void CopyWorkFile(QIODevice& out, const QString& workFile, QByteArray& buffer,
   while (left > 0) {
     const int64_t chunk = std::min(left, kDocumentChunk);
     if (in.read(buffer.data(), chunk) != chunk) {
-      throw NamedError(workFile, QStringLiteral("the working copy could not be read (%1)")
-                                     .arg(in.errorString()));
+      throw NamedError(
+          workFile,
+          QStringLiteral("the working copy could not be read (%1)").arg(in.errorString()));
     }
     WriteAll(out, buffer.constData(), chunk, name);
     left -= chunk;

@@ -40,6 +40,7 @@ QString TDocumentLock::HolderText() const {
   }
   if (program.isEmpty()) program = QStringLiteral("another program");
   QString holder = QStringLiteral("%1 (process %2").arg(program).arg(pid);
-  if (!host.isEmpty() && host != QSysInfo::machineHostName()) holder += QStringLiteral(" on ") + host;
+  if (!host.isEmpty() && host != QSysInfo::machineHostName())
+    holder += QStringLiteral(" on ") + host;
   return QStringLiteral("%1 is in use by %2)").arg(name, holder);
 }

@@ -192,7 +192,8 @@ void TPhotoDocument::Save(const QString& path) {
   }
   std::vector<TDocumentEntry> entries;
   entries.reserve(Rows.size());
-  for (const TPhotoRow& row : Rows) entries.push_back({row.Photo.get(), row.Title, row.Photo->WorkFile});
+  for (const TPhotoRow& row : Rows)
+    entries.push_back({row.Photo.get(), row.Title, row.Photo->WorkFile});
   SaveDocumentFile(path, Layout, entries);
   if (newLock) Lock = std::move(newLock);
   Path = path;

@@ -16,9 +16,7 @@ QString AsciiUpper(QString text) {
   return text;
 }
 
-QString FileNameOf(const QString& path) {
-  return path.mid(path.lastIndexOf(u'/') + 1);
-}
+QString FileNameOf(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
 
 }  // namespace
 

@@ -12,9 +12,9 @@ class QImage;
 class TShpora;
 
 // Pages of the two tab controls the editor brings to the front.
-constexpr int kLeftPagePreview = 2;     // "Page Preview" of the left tab control
-constexpr int kRightPageHowToUse = 0;   // "How to use" of the right tab control
-constexpr int kRightPageEditPhotos = 1; // "Edit photos" of the right tab control
+constexpr int kLeftPagePreview = 2;      // "Page Preview" of the left tab control
+constexpr int kRightPageHowToUse = 0;    // "How to use" of the right tab control
+constexpr int kRightPageEditPhotos = 1;  // "Edit photos" of the right tab control
 
 class IEditorHost {
  public:

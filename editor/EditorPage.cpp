@@ -1,12 +1,12 @@
 #include "EditorPage.h"
 
 #include <QComboBox>
-#include <QProxyStyle>
-#include <QStyleOptionComplex>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleOptionComplex>
 
 #include "EditorWidgets.h"
 #include "FormProps.h"
@@ -18,10 +18,9 @@ namespace {
 // The platform style's combo arrow takes a third of a narrow box; this one takes 10 pixels.
 class TSlimComboArrowStyle : public QProxyStyle {
  public:
-  QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
-                       SubControl sub, const QWidget* widget) const override {
-    if (control != CC_ComboBox)
-      return QProxyStyle::subControlRect(control, option, sub, widget);
+  QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
+                       const QWidget* widget) const override {
+    if (control != CC_ComboBox) return QProxyStyle::subControlRect(control, option, sub, widget);
     constexpr int kArrow = 10;
     const QRect r = option->rect;
     if (sub == SC_ComboBoxArrow) return QRect(r.right() - kArrow, r.top(), kArrow + 1, r.height());

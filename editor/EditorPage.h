@@ -61,10 +61,10 @@ class TEditorPage : public QWidget {
   void pp1MouseUp(TCropHandle* sender, Qt::MouseButton button, int x, int y);
 
   // Controls.
-  QComboBox* sComboBox2;   // "Image type:"
-  QComboBox* sComboBox1;   // "Rotate:"
-  TSpinEdit* sSpinEdit1;   // "Brightness:"
-  TSpinEdit* sSpinEdit2;   // "Contrast:"
+  QComboBox* sComboBox2;  // "Image type:"
+  QComboBox* sComboBox1;  // "Rotate:"
+  TSpinEdit* sSpinEdit1;  // "Brightness:"
+  TSpinEdit* sSpinEdit2;  // "Contrast:"
   QPushButton* sButtonApply;
   QFrame* PanelImage;
   TEditorImage* ImageShpora;

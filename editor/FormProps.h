@@ -21,10 +21,10 @@ class TFormProps : public QDialog {
   // The choice the controls show now.
   TApplyOptions Options() const;
 
-  QCheckBox* sCheckBox1;  // "Image type (colored/grayscale)"
-  QCheckBox* sCheckBox2;  // "Brightness and contrast"
-  QCheckBox* sCheckBox3;  // "Cropping "
-  QCheckBox* sCheckBox4;  // "Rotation"
+  QCheckBox* sCheckBox1;        // "Image type (colored/grayscale)"
+  QCheckBox* sCheckBox2;        // "Brightness and contrast"
+  QCheckBox* sCheckBox3;        // "Cropping "
+  QCheckBox* sCheckBox4;        // "Rotation"
   QRadioButton* sRadioButton1;  // "All photos"
   QRadioButton* sRadioButton2;  // "Even"
   QRadioButton* sRadioButton3;  // "Odd"

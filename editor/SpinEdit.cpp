@@ -61,9 +61,14 @@ void TSpinEdit::focusOutEvent(QFocusEvent* event) {
 
 void TSpinEdit::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
-    case Qt::Key_Up: StepBy(1); return;
-    case Qt::Key_Down: StepBy(-1); return;
-    default: QLineEdit::keyPressEvent(event);
+    case Qt::Key_Up:
+      StepBy(1);
+      return;
+    case Qt::Key_Down:
+      StepBy(-1);
+      return;
+    default:
+      QLineEdit::keyPressEvent(event);
   }
 }
 

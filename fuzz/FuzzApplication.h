@@ -17,8 +17,8 @@ inline void StartGuiApplication(int* argc, char*** argv) {
   // Qt wants a private runtime folder; without one it warns at every start.
   static QTemporaryDir runtime;
   if (runtime.isValid()) {
-    QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ExeOwner);
+    QFile::setPermissions(runtime.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
   }
   static QGuiApplication* app = new QGuiApplication(*argc, *argv);

@@ -5,9 +5,9 @@
 #include <cstdlib>
 
 #include <QDir>
-#include <QtGlobal>
 #include <QString>
 #include <QTemporaryDir>
+#include <QtGlobal>
 
 namespace fuzz {
 
@@ -19,7 +19,8 @@ inline QString PrivateFolder(const char* name) {
     std::fprintf(stderr, "cannot create a private folder\n");
     std::abort();
   }
-  const QString path = root.path() + QLatin1Char('/') + QString::fromLatin1(name) + QLatin1Char('/');
+  const QString path =
+      root.path() + QLatin1Char('/') + QString::fromLatin1(name) + QLatin1Char('/');
   QDir().mkpath(path);
   return path;
 }

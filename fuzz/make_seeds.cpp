@@ -30,8 +30,9 @@ void Write(const QString& relative, const QByteArray& data) {
 
 // A width x height JPEG of `components` (1 gray, 3 colour, 4 CMYK), optionally progressive.
 QByteArray Jpeg(int width, int height, int components, bool progressive, int quality = 75) {
-  const J_COLOR_SPACE space =
-      components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
+  const J_COLOR_SPACE space = components == 1   ? JCS_GRAYSCALE
+                              : components == 3 ? JCS_RGB
+                                                : JCS_CMYK;
   return EncodeWithLibjpeg(width, height, {space, quality, progressive},
                            [&](int y, unsigned char* row) {
                              for (int x = 0; x < width * components; ++x)
@@ -148,18 +149,20 @@ void Photos() {
         WithFrameSize(Jpeg(8, 8, 3, true), 65500, 65500));
   Write("photo/3000x1-header.jpg", WithFrameSize(colour, 3000, 1));
   Write("photo/png-renamed.jpg",
-        QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1PeAAAADElEQVQI12P4z8AAAAMBAQAY"
-                               "3Y2wAAAAAElFTkSuQmCC"));
+        QByteArray::fromBase64(
+            "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1PeAAAADElEQVQI12P4z8AAAAMBAQAY"
+            "3Y2wAAAAAElFTkSuQmCC"));
   Write("photo/empty.jpg", QByteArray());
 }
 
 void Settings() {
-  Write("settings/full.txt",
-        "; the vendor's settings\r\n[common]\r\nversion=1.0.0.2\r\nupdateUrl=http://127.0.0.1:1/"
-        "files/setup/Tavrolin_Setup.exe\r\nupdateCritical=0x1\r\nShowAds=1\r\n[link1]\r\nurl1="
-        "http://127.0.0.1:1/ads/big1.png\r\nurl2=http://127.0.0.1:1/ads/small1.jpg\r\nwww=http://"
-        "127.0.0.1:1/partners\r\ntxt=Partner one\r\n[LINK2]\r\nURL1=http://127.0.0.1:1/a.jpg?v=2\r\n"
-        "url2=\r\n[link7]\r\nurl1=http://\r\nurl2=..\r\n");
+  Write(
+      "settings/full.txt",
+      "; the vendor's settings\r\n[common]\r\nversion=1.0.0.2\r\nupdateUrl=http://127.0.0.1:1/"
+      "files/setup/Tavrolin_Setup.exe\r\nupdateCritical=0x1\r\nShowAds=1\r\n[link1]\r\nurl1="
+      "http://127.0.0.1:1/ads/big1.png\r\nurl2=http://127.0.0.1:1/ads/small1.jpg\r\nwww=http://"
+      "127.0.0.1:1/partners\r\ntxt=Partner one\r\n[LINK2]\r\nURL1=http://127.0.0.1:1/a.jpg?v=2\r\n"
+      "url2=\r\n[link7]\r\nurl1=http://\r\nurl2=..\r\n");
   Write("settings/odd-lines.txt",
         "orphan=1\n[common\n[]\n=x\n[common]\n  version = 2.0  \nShowAds=yes\nupdateCritical="
         "-2147483648\rupdateUrl=http://host/..\r[link3]\nurl1=http://h/a.bmp\nurl2=/\n");

@@ -27,7 +27,8 @@ void CheckAddress(const QString& url) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  CheckAddress(QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+  CheckAddress(
+      QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
   QString units(static_cast<qsizetype>(size / 2), Qt::Uninitialized);
   if (!units.isEmpty()) std::memcpy(units.data(), data, size / 2 * 2);
   CheckAddress(units);

@@ -24,9 +24,8 @@ void CheckImported(const TShpora& record) {
   const JpegHeader work = ReadJpegHeader(record.WorkFile);
   if (work.Width < 1 || work.Height < 1 || work.Width > kWorkLongSide ||
       work.Height > kWorkLongSide)
-    fuzz::Fail("CreateFromPhoto", QStringLiteral("working copy of %1 x %2 pixels")
-                                      .arg(work.Width)
-                                      .arg(work.Height));
+    fuzz::Fail("CreateFromPhoto",
+               QStringLiteral("working copy of %1 x %2 pixels").arg(work.Width).arg(work.Height));
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <csetjmp>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
@@ -92,8 +92,9 @@ struct Decompressor {
   // The decoder ran into its memory limit (it has no disk to spill to).
   if (err.pub.msg_code == JERR_NO_BACKING_STORE)
     throw FileError(name, QStringLiteral("the picture is too large to be decoded"));
-  throw FileError(name, QStringLiteral("not a readable JPEG picture (%1)")
-                            .arg(QString::fromLocal8Bit(err.message)));
+  throw FileError(
+      name,
+      QStringLiteral("not a readable JPEG picture (%1)").arg(QString::fromLocal8Bit(err.message)));
 }
 
 void StartDecode(Decompressor& d, const QByteArray& data, const QString& name) {
@@ -162,9 +163,9 @@ std::unique_ptr<TFastDIB> StartDecoding(Decompressor& d, const QString& name, bo
   CheckDecodedSize(d, name);
   const int depth = (gray && !asColor) ? 8 : 24;
   // The decoder writes every row; an image whose decoding fails is thrown away.
-  auto image = std::make_unique<TFastDIB>(static_cast<int32_t>(c->output_width), depth,
-                                          static_cast<int32_t>(c->output_height),
-                                          TFastDIB::TUncleared{});
+  auto image =
+      std::make_unique<TFastDIB>(static_cast<int32_t>(c->output_width), depth,
+                                 static_cast<int32_t>(c->output_height), TFastDIB::TUncleared{});
   if (depth == 8) FillIdentityGrayTable(*image);
   if (cmyk) scratch.resize(static_cast<size_t>(c->output_width) * 4);
   if (!Guarded(d.err, [c] { jpeg_start_decompress(c); })) ThrowJpegError(name, d.err);
@@ -230,7 +231,8 @@ class TJpegEncoder {
   // grow it (each time by a new block and a copy); it may still do so, and then the first block
   // is ours to free as well.
   TJpegEncoder(int32_t width, int32_t height, int quality)
-      : Size(std::max<unsigned long>(65536, static_cast<unsigned long>(int64_t(width) * height / 2))) {
+      : Size(std::max<unsigned long>(65536,
+                                     static_cast<unsigned long>(int64_t(width) * height / 2))) {
     First = static_cast<unsigned char*>(std::malloc(Size));
     if (!First) throw std::bad_alloc();
     Buffer = First;
@@ -339,7 +341,8 @@ TReducedPhoto DecodeReduceEncode(
   const int denominator = chooseDenominator(static_cast<int32_t>(d.cinfo.image_width),
                                             static_cast<int32_t>(d.cinfo.image_height));
   std::vector<unsigned char> scratch;
-  const std::unique_ptr<TFastDIB> decoded = StartDecoding(d, path, true, true, denominator, scratch);
+  const std::unique_ptr<TFastDIB> decoded =
+      StartDecoding(d, path, true, true, denominator, scratch);
   TReducedPhoto photo;
   photo.DecodedWidth = decoded->Width();
   photo.DecodedHeight = decoded->AbsHeight;

@@ -29,9 +29,9 @@ JpegHeader ReadJpegHeader(const QByteArray& data, const QString& name);
 // YCbCr, CMYK and YCCK, Adobe's inverted CMYK included). `chooseDenominator` gets the full-scale
 // width and height from the header and returns the scale denominator 1, 2, 4 or 8; `fastIdct`
 // selects the fast integer inverse transform instead of the accurate one.
-std::unique_ptr<TFastDIB> DecodeJpegAsColor(const QString& path,
-                                            const std::function<int(int32_t, int32_t)>& chooseDenominator,
-                                            bool fastIdct);
+std::unique_ptr<TFastDIB> DecodeJpegAsColor(
+    const QString& path, const std::function<int(int32_t, int32_t)>& chooseDenominator,
+    bool fastIdct);
 
 // The import's decoding, reduction and encoding at once: decodes the photo as DecodeJpegAsColor
 // does with the fast transform, reduces the picture with QuickResizeInto into an image of the
@@ -46,10 +46,11 @@ struct TReducedPhoto {
   QByteArray Jpeg;
   std::string EncodeError;
 };
-TReducedPhoto DecodeReduceEncode(
-    const QString& path, const std::function<int(int32_t, int32_t)>& chooseDenominator,
-    const std::function<void(int32_t w, int32_t h, int32_t& reducedW, int32_t& reducedH)>& reducedSize,
-    int quality);
+TReducedPhoto DecodeReduceEncode(const QString& path,
+                                 const std::function<int(int32_t, int32_t)>& chooseDenominator,
+                                 const std::function<void(int32_t w, int32_t h, int32_t& reducedW,
+                                                          int32_t& reducedH)>& reducedSize,
+                                 int quality);
 
 // Decodes a JPEG held in memory at full scale with the accurate settings (24-bit for colour,
 // 8-bit with the decoder's gray table for grayscale). `name` is used in error messages.

@@ -61,9 +61,7 @@ void TFastDIB::FillPaletteGradient(int first, int last, const BgrPixel* colours,
 namespace {
 
 // A 5-bit component of a 16-bit pixel (x555) widened to 8 bits by repeating its top bits.
-constexpr uint32_t Widen5(uint32_t c) {
-  return (c << 3) | (c >> 2);
-}
+constexpr uint32_t Widen5(uint32_t c) { return (c << 3) | (c >> 2); }
 
 // Gray value of each 16-bit component value: T of the widened component.
 struct TGray555 {
@@ -108,12 +106,15 @@ __attribute__((target("avx2"))) void GrayFromBgr24Avx2(const TFastDIB& source, T
       const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
       const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
       const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32));
-      const __m128i blue = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, b0), _mm_shuffle_epi8(v1, b1)),
-                                        _mm_shuffle_epi8(v2, b2));
-      const __m128i green = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, g0), _mm_shuffle_epi8(v1, g1)),
-                                         _mm_shuffle_epi8(v2, g2));
-      const __m128i red = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, r0), _mm_shuffle_epi8(v1, r1)),
-                                       _mm_shuffle_epi8(v2, r2));
+      const __m128i blue =
+          _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, b0), _mm_shuffle_epi8(v1, b1)),
+                       _mm_shuffle_epi8(v2, b2));
+      const __m128i green =
+          _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, g0), _mm_shuffle_epi8(v1, g1)),
+                       _mm_shuffle_epi8(v2, g2));
+      const __m128i red =
+          _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v0, r0), _mm_shuffle_epi8(v1, r1)),
+                       _mm_shuffle_epi8(v2, r2));
       const __m256i sum = _mm256_add_epi16(
           _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_cvtepu8_epi16(blue), factor),
                            _mm256_mulhi_epu16(_mm256_cvtepu8_epi16(green), factor)),
@@ -122,7 +123,8 @@ __attribute__((target("avx2"))) void GrayFromBgr24Avx2(const TFastDIB& source, T
           _mm_packus_epi16(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(t + x), gray);
     }
-    for (; x < width; ++x, s += 3) t[x] = static_cast<uint8_t>(weight[s[0]] + weight[s[1]] + weight[s[2]]);
+    for (; x < width; ++x, s += 3)
+      t[x] = static_cast<uint8_t>(weight[s[0]] + weight[s[1]] + weight[s[2]]);
   }
 }
 

@@ -185,13 +185,13 @@ bool DrawDirect(const TFastDIB& image, QPainter& painter, int x, int y) {
   // Every row is a copy of its own: the rows may split.
   ForEachRowRange(clip.Y1 - clip.Y0, int64_t(clip.X1 - clip.X0) * targetBytes,
                   [&, convert](int32_t begin, int32_t end) {
-    for (int32_t ty = clip.Y0 + begin; ty < clip.Y0 + end; ++ty) {
-      const uint8_t* src =
-          image.Scanlines[size_t(MemoryRow(image, ty - y))] + ptrdiff_t(clip.X0 - x) * sourceBytes;
-      uint8_t* dst = bits + ty * bytesPerLine + ptrdiff_t(clip.X0) * targetBytes;
-      convert(src, dst, clip.X1 - clip.X0, table);
-    }
-  });
+                    for (int32_t ty = clip.Y0 + begin; ty < clip.Y0 + end; ++ty) {
+                      const uint8_t* src = image.Scanlines[size_t(MemoryRow(image, ty - y))] +
+                                           ptrdiff_t(clip.X0 - x) * sourceBytes;
+                      uint8_t* dst = bits + ty * bytesPerLine + ptrdiff_t(clip.X0) * targetBytes;
+                      convert(src, dst, clip.X1 - clip.X0, table);
+                    }
+                  });
   return true;
 }
 

@@ -148,13 +148,26 @@ void TFastDIB::AttachRegion(const TFastDIB& source, int32_t x, int32_t y, int32_
 
   int32_t offset = 0;
   switch (source.BitCount()) {
-    case 1: offset = x / 8; break;
-    case 4: offset = x / 2; break;
-    case 8: offset = x; break;
-    case 16: offset = 2 * x; break;
-    case 24: offset = 3 * x; break;
-    case 32: offset = 4 * x; break;
-    default: return;
+    case 1:
+      offset = x / 8;
+      break;
+    case 4:
+      offset = x / 2;
+      break;
+    case 8:
+      offset = x;
+      break;
+    case 16:
+      offset = 2 * x;
+      break;
+    case 24:
+      offset = 3 * x;
+      break;
+    case 32:
+      offset = 4 * x;
+      break;
+    default:
+      return;
   }
   TBitmapInfoHeader& h = Header.Header;
   h.Width = width;

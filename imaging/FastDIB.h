@@ -134,17 +134,17 @@ void MakeRampTable(uint8_t* table, int first, int start, int end, int last);
 
 class TFastDIB {
  public:
-  TSurface* Surface = nullptr;             // null for an empty image or a view's own surface
-  TBitmapHandle BitmapHandle = nullptr;    // the section that holds the pixel block
+  TSurface* Surface = nullptr;           // null for an empty image or a view's own surface
+  TBitmapHandle BitmapHandle = nullptr;  // the section that holds the pixel block
   int32_t Stride = 0;
   int32_t AbsHeight = 0;
-  int32_t Gap = 0;                         // bytes at the end of each row that hold no pixels
-  uint8_t* Bits = nullptr;                 // memory row 0
-  PaletteEntry* Colors = nullptr;          // Header.Colors, or the source's table for a view
+  int32_t Gap = 0;                 // bytes at the end of each row that hold no pixels
+  uint8_t* Bits = nullptr;         // memory row 0
+  PaletteEntry* Colors = nullptr;  // Header.Colors, or the source's table for a view
   TBitmapInfo Header;
-  std::vector<uint8_t*> Scanlines;         // Scanlines[i] == Bits + i * Stride
+  std::vector<uint8_t*> Scanlines;  // Scanlines[i] == Bits + i * Stride
   bool OwnsSurface = false;
-  bool OwnsBits = false;                   // never true here: blocks always belong to a section
+  bool OwnsBits = false;  // never true here: blocks always belong to a section
   bool OwnsBitmap = false;
 
   // An empty image: no rows, no surface, Colors at the own all-zero table.

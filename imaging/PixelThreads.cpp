@@ -40,7 +40,9 @@ struct TRowJob {
 class THelper {
  public:
   // Throws std::system_error when no thread can be started.
-  THelper() { std::thread([this] { Loop(); }).detach(); }
+  THelper() {
+    std::thread([this] { Loop(); }).detach();
+  }
 
   bool TryClaim() {
     bool idle = false;
@@ -179,8 +181,8 @@ void ForEachRowRange(int32_t count, int64_t bytesPerRow,
     work(0, count);
     return;
   }
-  const int32_t helpers = int32_t(
-      std::min<int64_t>({threads - 1, count - 1, bytes / (kSmallestSplit / 2) - 1}));
+  const int32_t helpers =
+      int32_t(std::min<int64_t>({threads - 1, count - 1, bytes / (kSmallestSplit / 2) - 1}));
   THelper* claimed[kMaxPixelThreads];
   const int32_t got = TPool::Get().Claim(helpers, threads - 1, claimed);
   if (got == 0) {

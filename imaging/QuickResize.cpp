@@ -138,7 +138,8 @@ void TFastDIB::QuickResizeRowsInto(TFastDIB& target, int32_t firstRow, int32_t e
   int32_t vectorPixels = 0;
   std::vector<int32_t> byteOffsets, byteFractions;
   if (channels == 3 && VectorLoopsEnabled()) {
-    while (vectorPixels < dw && cols[size_t(vectorPixels)].Offset1 == cols[size_t(vectorPixels)].Offset0 + 3)
+    while (vectorPixels < dw &&
+           cols[size_t(vectorPixels)].Offset1 == cols[size_t(vectorPixels)].Offset0 + 3)
       ++vectorPixels;
     vectorPixels -= vectorPixels % 8;
     byteOffsets.resize(size_t(vectorPixels) * 3);

@@ -362,7 +362,8 @@ size_t CheckedFrom(const TContributors& table, int32_t sourceWidth, int32_t bpp)
     bool earlierSafe = true;
     for (size_t n = 0; n + 1 < from && earlierSafe; ++n) {
       const TContributor& e = table.Positions[n];
-      earlierSafe = e.Count == 0 || (int64_t(e.First) + (e.Count - 1) / 4 * 4) * bpp + 16 <= rowBytes;
+      earlierSafe =
+          e.Count == 0 || (int64_t(e.First) + (e.Count - 1) / 4 * 4) * bpp + 16 <= rowBytes;
     }
     return earlierSafe ? from : 0;
   }
@@ -440,39 +441,39 @@ void TFastDIB::ResampleInto(TFastDIB& target, int filter) const {
   const size_t checkedFrom = CheckedFrom(horizontal, sw, channels);
   const size_t pairsUntil = PairsUntil(horizontal, sw, channels);
   // Rows of either pass depend on nothing but the rows they read: each pass may split its rows.
-  ForEachRowRange(AbsHeight, int64_t(dw) * channels * horizontal.Quads * 4,
-                  [&](int32_t begin, int32_t end) {
-    std::vector<uint8_t> wideRow(depth == 16 ? size_t(sw) * 3 : 0);
-    for (int32_t row = begin; row < end; ++row) {
-      const uint8_t* src = Scanlines[size_t(row)];
-      if (depth == 16) {
-        Widen555Row(src, wideRow.data(), sw);
-        src = wideRow.data();
-      }
-      uint8_t* dst = inter.Scanlines[size_t(row)];
-      if (vector &&
-          HorizontalRowVector(src, sw, dst, horizontal, pairsUntil, checkedFrom, channels))
-        continue;
-      if (channels == 1)
-        HorizontalRow<1>(src, dst, horizontal);
-      else if (channels == 3)
-        HorizontalRow<3>(src, dst, horizontal);
-      else
-        HorizontalRow<4>(src, dst, horizontal);
-    }
-  });
+  ForEachRowRange(
+      AbsHeight, int64_t(dw) * channels * horizontal.Quads * 4, [&](int32_t begin, int32_t end) {
+        std::vector<uint8_t> wideRow(depth == 16 ? size_t(sw) * 3 : 0);
+        for (int32_t row = begin; row < end; ++row) {
+          const uint8_t* src = Scanlines[size_t(row)];
+          if (depth == 16) {
+            Widen555Row(src, wideRow.data(), sw);
+            src = wideRow.data();
+          }
+          uint8_t* dst = inter.Scanlines[size_t(row)];
+          if (vector &&
+              HorizontalRowVector(src, sw, dst, horizontal, pairsUntil, checkedFrom, channels))
+            continue;
+          if (channels == 1)
+            HorizontalRow<1>(src, dst, horizontal);
+          else if (channels == 3)
+            HorizontalRow<3>(src, dst, horizontal);
+          else
+            HorizontalRow<4>(src, dst, horizontal);
+        }
+      });
 
   const int32_t bytes = dw * channels;
-  ForEachRowRange(target.AbsHeight, int64_t(bytes) * vertical.Quads * 4,
-                  [&](int32_t begin, int32_t end) {
-    std::vector<int32_t> acc(static_cast<size_t>(bytes));
-    std::vector<uint8_t> narrowRow(depth == 16 ? size_t(bytes) : 0);
-    for (int32_t row = begin; row < end; ++row) {
-      const TContributor& c = vertical.Positions[size_t(row)];
-      uint8_t* dst = depth == 16 ? narrowRow.data() : target.Scanlines[size_t(row)];
-      if (!vector || !VerticalRowVector(inter, vertical, row, bytes, dst))
-        VerticalRow(inter, c, vertical.Weights.data() + c.Offset, acc.data(), bytes, dst);
-      if (depth == 16) Pack555Row(narrowRow.data(), target.Scanlines[size_t(row)], dw);
-    }
-  });
+  ForEachRowRange(
+      target.AbsHeight, int64_t(bytes) * vertical.Quads * 4, [&](int32_t begin, int32_t end) {
+        std::vector<int32_t> acc(static_cast<size_t>(bytes));
+        std::vector<uint8_t> narrowRow(depth == 16 ? size_t(bytes) : 0);
+        for (int32_t row = begin; row < end; ++row) {
+          const TContributor& c = vertical.Positions[size_t(row)];
+          uint8_t* dst = depth == 16 ? narrowRow.data() : target.Scanlines[size_t(row)];
+          if (!vector || !VerticalRowVector(inter, vertical, row, bytes, dst))
+            VerticalRow(inter, c, vertical.Weights.data() + c.Offset, acc.data(), bytes, dst);
+          if (depth == 16) Pack555Row(narrowRow.data(), target.Scanlines[size_t(row)], dw);
+        }
+      });
 }

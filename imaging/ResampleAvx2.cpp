@@ -26,8 +26,8 @@ TAVROLIN_AVX2 inline __m256i DivideAvx2(__m256i n, __m256i m, __m128i k) {
 // Finish for eight sums: rounding half, clamp to 0..Max, exact division.
 TAVROLIN_AVX2 inline __m256i FinishAvx2(__m256i sum, __m256i half, __m256i most, __m256i multiplier,
                                         __m128i shift) {
-  const __m256i n = _mm256_min_epi32(
-      _mm256_max_epi32(_mm256_add_epi32(sum, half), _mm256_setzero_si256()), most);
+  const __m256i n =
+      _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(sum, half), _mm256_setzero_si256()), most);
   return DivideAvx2(n, multiplier, shift);
 }
 
@@ -96,8 +96,8 @@ TAVROLIN_AVX2 void HorizontalRunAvx2(const uint8_t* src, int32_t sourceWidth, ui
     }
     __m128i v = _mm_add_epi32(sum, _mm_set1_epi32(c.Half));
     v = _mm_min_epi32(_mm_max_epi32(v, zero), _mm_set1_epi32(c.Max));
-    const __m128i q = DivideSse(v, _mm_set1_epi32(int32_t(c.Multiplier)),
-                                _mm_cvtsi32_si128(int32_t(c.Shift)));
+    const __m128i q =
+        DivideSse(v, _mm_set1_epi32(int32_t(c.Multiplier)), _mm_cvtsi32_si128(int32_t(c.Shift)));
     const uint32_t packed = uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi8(q, lowBytes)));
     std::memcpy(dst, &packed, Bpp);
   }
@@ -126,10 +126,11 @@ TAVROLIN_AVX2 void HorizontalPairsAvx2(const uint8_t* src, uint8_t* dst, const T
     const TContributor& b = table.Positions[n + 1];
     const uint8_t* pa = src + ptrdiff_t(a.First) * Bpp;
     const uint8_t* pb = src + ptrdiff_t(b.First) * Bpp;
-    const __m256i* w = reinterpret_cast<const __m256i*>(table.PairVectors.data()) + (n / 2) * perPosition;
-    const __m256i* wh =
-        Split ? reinterpret_cast<const __m256i*>(table.PairVectorsHigh.data()) + (n / 2) * perPosition
-              : nullptr;
+    const __m256i* w =
+        reinterpret_cast<const __m256i*>(table.PairVectors.data()) + (n / 2) * perPosition;
+    const __m256i* wh = Split ? reinterpret_cast<const __m256i*>(table.PairVectorsHigh.data()) +
+                                    (n / 2) * perPosition
+                              : nullptr;
     const int32_t steps = (std::max(a.Count, b.Count) + 1) / 2;
     __m256i acc = zero, accHigh = zero;
     for (int32_t t = 0; t < steps; ++t, pa += 2 * Bpp, pb += 2 * Bpp) {
@@ -157,7 +158,8 @@ TAVROLIN_AVX2 void HorizontalPairsAvx2(const uint8_t* src, uint8_t* dst, const T
         _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0));
     __m128i both = _mm256_castsi256_si128(q);
     if constexpr (Bpp == 3)
-      both = _mm_shuffle_epi8(both, _mm_setr_epi8(0, 1, 2, 4, 5, 6, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
+      both = _mm_shuffle_epi8(
+          both, _mm_setr_epi8(0, 1, 2, 4, 5, 6, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
     const uint64_t bytes = uint64_t(_mm_cvtsi128_si64(both));
     std::memcpy(dst, &bytes, 2 * Bpp);
   }
@@ -253,14 +255,12 @@ TAVROLIN_AVX2 void QuickRow24Avx2(const uint8_t* r0, const uint8_t* r1, uint8_t*
   for (int32_t k = 0; k + 8 <= bytes; k += 8) {
     const __m256i fx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fractions + k));
     const int32_t* o = offsets + k;
-    const __m256i top =
-        _mm256_setr_epi32(LoadWord(r0 + o[0]), LoadWord(r0 + o[1]), LoadWord(r0 + o[2]),
-                          LoadWord(r0 + o[3]), LoadWord(r0 + o[4]), LoadWord(r0 + o[5]),
-                          LoadWord(r0 + o[6]), LoadWord(r0 + o[7]));
-    const __m256i bottom =
-        _mm256_setr_epi32(LoadWord(r1 + o[0]), LoadWord(r1 + o[1]), LoadWord(r1 + o[2]),
-                          LoadWord(r1 + o[3]), LoadWord(r1 + o[4]), LoadWord(r1 + o[5]),
-                          LoadWord(r1 + o[6]), LoadWord(r1 + o[7]));
+    const __m256i top = _mm256_setr_epi32(
+        LoadWord(r0 + o[0]), LoadWord(r0 + o[1]), LoadWord(r0 + o[2]), LoadWord(r0 + o[3]),
+        LoadWord(r0 + o[4]), LoadWord(r0 + o[5]), LoadWord(r0 + o[6]), LoadWord(r0 + o[7]));
+    const __m256i bottom = _mm256_setr_epi32(
+        LoadWord(r1 + o[0]), LoadWord(r1 + o[1]), LoadWord(r1 + o[2]), LoadWord(r1 + o[3]),
+        LoadWord(r1 + o[4]), LoadWord(r1 + o[5]), LoadWord(r1 + o[6]), LoadWord(r1 + o[7]));
     const __m256i w01 = _mm256_srli_epi32(_mm256_mullo_epi32(weightTop, fx), 16);
     const __m256i w11 = _mm256_srli_epi32(_mm256_mullo_epi32(weightBottom, fx), 16);
     const __m256i w00 = _mm256_sub_epi32(weightTop, w01);
@@ -273,7 +273,8 @@ TAVROLIN_AVX2 void QuickRow24Avx2(const uint8_t* r0, const uint8_t* r1, uint8_t*
     // Eight 32-bit values of 0..255 to eight bytes: packing works within each half, so the
     // two halves' first four bytes are gathered at the end.
     const __m256i words = _mm256_packus_epi32(value, value);
-    const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words, words), firstBytes);
+    const __m256i packed =
+        _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words, words), firstBytes);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm256_castsi256_si128(packed));
   }
 }
@@ -311,8 +312,8 @@ bool VerticalRowVector(const TFastDIB& inter, const TContributors& table, int32_
 
 #else
 
-bool HorizontalRowVector(const uint8_t*, int32_t, uint8_t*, const TContributors&, size_t,
-                         size_t, int32_t) {
+bool HorizontalRowVector(const uint8_t*, int32_t, uint8_t*, const TContributors&, size_t, size_t,
+                         int32_t) {
   return false;
 }
 void QuickRow24Avx2(const uint8_t*, const uint8_t*, uint8_t*, const int32_t*, const int32_t*,

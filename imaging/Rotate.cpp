@@ -109,7 +109,7 @@ void RotateWholePixelColumns(const TSourceRows& source, TFastDIB& target, const 
                              int32_t rowBegin, int32_t rowEnd) {
   const int dir = walk.SinStep / 65536;  // source rows per target column
   const uint32_t sinStep = static_cast<uint32_t>(walk.SinStep);
-  const uint32_t uy = walk.Y0 >> 16;     // source row of column 0, the same in every target row
+  const uint32_t uy = walk.Y0 >> 16;  // source row of column 0, the same in every target row
   int32_t from = 0, to = target.Width();
   ClipRun(uy, dir, source.Height, from, to);
   for (int32_t band = from; band < to; band += BandWidth) {

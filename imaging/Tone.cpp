@@ -9,9 +9,7 @@
 namespace {
 
 // A 5-bit component of a 16-bit pixel (x555) widened to 8 bits by repeating its top bits.
-constexpr uint32_t Widen5(uint32_t c) {
-  return (c << 3) | (c >> 2);
-}
+constexpr uint32_t Widen5(uint32_t c) { return (c << 3) | (c >> 2); }
 
 // --- Tables ---
 

@@ -1,10 +1,11 @@
 #include "Ads.h"
 
+#include <algorithm>
+#include <stdexcept>
+
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
-#include <algorithm>
-#include <stdexcept>
 
 #include "Http.h"
 #include "VirtualIniFile.h"
@@ -50,9 +51,7 @@ class TCacheReceiver : public IHttpReceiver {
 
 TDownloadThread::TDownloadThread(TLinkInfo& slot) : Worker(&TDownloadThread::Run, std::ref(slot)) {}
 
-TDownloadThread::~TDownloadThread() {
-  Join();
-}
+TDownloadThread::~TDownloadThread() { Join(); }
 
 void TDownloadThread::Join() {
   if (Worker.joinable()) Worker.join();

@@ -8,13 +8,14 @@
 // after it has read Loading false with acquire ordering (IsReady). Destroying a slot (or the
 // whole TWebLinks) raises StopRequested and waits for its thread, so no thread ever touches a
 // slot that is gone.
-#include <QImage>
-#include <QString>
-#include <QStringList>
 #include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
 
 class TVirtualIniFile;
 struct TLinkInfo;

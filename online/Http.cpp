@@ -1,12 +1,12 @@
 #include "Http.h"
 
-#include <curl/curl.h>
-
 #include <cstring>
 #include <exception>
 #include <mutex>
 #include <stdexcept>
 #include <vector>
+
+#include <curl/curl.h>
 
 namespace {
 

@@ -8,10 +8,11 @@
 // last one shorter), and the Content-Length header is handed over as text before the first
 // block, empty when the server sent none. Redirections are followed, proxies come from the
 // usual environment variables (http_proxy, no_proxy, ...).
-#include <QByteArray>
-#include <QString>
 #include <atomic>
 #include <cstdint>
+
+#include <QByteArray>
+#include <QString>
 
 // Agent names: the program's own downloads and the advertising pictures.
 inline constexpr const char* kProgramAgent = "Tavrolin";

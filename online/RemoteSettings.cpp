@@ -1,11 +1,12 @@
 #include "RemoteSettings.h"
 
+#include <stdexcept>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <stdexcept>
 
 #include "Http.h"
 #include "Site.h"
@@ -21,9 +22,7 @@ TRemoteSettings ReadRemoteSettings(const TVirtualIniFile& ini) {
   return s;
 }
 
-QString InfoUrl() {
-  return tavrolin::SiteAddress() + QStringLiteral("/files/info.txt");
-}
+QString InfoUrl() { return tavrolin::SiteAddress() + QStringLiteral("/files/info.txt"); }
 
 QString InfoCacheFileName(const QString& appDataFolder) {
   QString folder = appDataFolder;
@@ -93,9 +92,7 @@ TUpdateThread::TUpdateThread(QObject* uiObject, QString url, QString cacheFile,
   Worker = std::thread(&TUpdateThread::Run, Shared, std::move(url), std::move(cacheFile));
 }
 
-TUpdateThread::~TUpdateThread() {
-  Stop();
-}
+TUpdateThread::~TUpdateThread() { Stop(); }
 
 void TUpdateThread::Stop() {
   {
@@ -106,9 +103,7 @@ void TUpdateThread::Stop() {
   if (Worker.joinable()) Worker.join();
 }
 
-bool TUpdateThread::Finished() const {
-  return Shared->Finished.load();
-}
+bool TUpdateThread::Finished() const { return Shared->Finished.load(); }
 
 void TUpdateThread::Run(std::shared_ptr<TShared> shared, QString url, QString cacheFile) {
   struct TMarkFinished {

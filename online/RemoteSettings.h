@@ -2,13 +2,14 @@
 // The settings file that the vendor's web site serves at "/files/info.txt": fetched once per run
 // on a background thread (TUpdateThread), kept as a local copy for runs without network, and
 // handed to the user-interface thread, which applies it (OnVersionInfo).
-#include <QString>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include <QString>
 
 class QObject;
 class TVirtualIniFile;

@@ -40,21 +40,11 @@ class TIgnoreBody : public IHttpReceiver {
 
 }  // namespace
 
-QString SiteRootAddress() {
-  return tavrolin::SiteAddress();
-}
-QString PartnersAddress() {
-  return tavrolin::SiteAddress() + QStringLiteral("/partners");
-}
-QString FanPageAddress() {
-  return tavrolin::SiteAddress() + QStringLiteral("/fans");
-}
-QString SupportMailAddress() {
-  return QStringLiteral("support@") + HostName();
-}
-QString PartnershipMailAddress() {
-  return QStringLiteral("partners@") + HostName();
-}
+QString SiteRootAddress() { return tavrolin::SiteAddress(); }
+QString PartnersAddress() { return tavrolin::SiteAddress() + QStringLiteral("/partners"); }
+QString FanPageAddress() { return tavrolin::SiteAddress() + QStringLiteral("/fans"); }
+QString SupportMailAddress() { return QStringLiteral("support@") + HostName(); }
+QString PartnershipMailAddress() { return QStringLiteral("partners@") + HostName(); }
 
 QString MailToAddress(const QString& address) {
   return QStringLiteral("mailto:") + address + QStringLiteral("?Subject=Request");

@@ -2,11 +2,12 @@
 // Usage pings to the statistics page of the vendor's web site, and the addresses the "About" tab
 // opens. A ping is a plain GET of "http://" + host + "/stat.php?msg=" + message on a short-lived
 // thread of its own; nothing of the answer is read, and a lost ping leaves no trace.
-#include <QString>
 #include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
+
+#include <QString>
 
 // The statistics address of a message, appended unchanged (it is already escaped as sent).
 QString StatAddress(const QString& message);

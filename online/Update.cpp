@@ -1,12 +1,13 @@
 #include "Update.h"
 
+#include <algorithm>
+#include <chrono>
+#include <stdexcept>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
-#include <algorithm>
-#include <chrono>
-#include <stdexcept>
 
 #include "Http.h"
 

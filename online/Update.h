@@ -2,8 +2,9 @@
 // The update check: comparing versions, deciding what a fetched settings text offers, and
 // downloading and starting the installer under the wait dialog. The update panel that offers it
 // is the window's (app/OnlineUi.h).
-#include <QString>
 #include <functional>
+
+#include <QString>
 
 #include "RemoteSettings.h"
 #include "WaitProtocol.h"

@@ -6,10 +6,11 @@
 // are compared without regard to case, blanks around names and values are ignored, lines
 // starting with ";" are comments, and lines before the first section are ignored. When a
 // section or a key appears twice, the first one counts. Nothing is ever written back.
-#include <QString>
 #include <cstdint>
 #include <utility>
 #include <vector>
+
+#include <QString>
 
 class TVirtualIniFile {
  public:

@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
     }
     const QString folder = QStringLiteral("%1/%2x%2").arg(args[1]).arg(size);
     if (!QDir().mkpath(folder) || !LogoImage(size).save(folder + QStringLiteral("/tavrolin.png"))) {
-      std::fprintf(stderr, "tavrolin_icons: cannot write into %s\n", folder.toLocal8Bit().constData());
+      std::fprintf(stderr, "tavrolin_icons: cannot write into %s\n",
+                   folder.toLocal8Bit().constData());
       return 1;
     }
   }

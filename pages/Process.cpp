@@ -33,13 +33,25 @@ int ToneAmount(int32_t value) {
 }
 
 // The angle and the size of the turned picture for a rotation code; false for no turn.
-bool RotationStep(int32_t rotation, int32_t w, int32_t h, double& angle, int32_t& tw,
-                  int32_t& th) {
+bool RotationStep(int32_t rotation, int32_t w, int32_t h, double& angle, int32_t& tw, int32_t& th) {
   switch (rotation) {
-    case 1: angle = 90; tw = h; th = w; return true;
-    case 2: angle = -90; tw = h; th = w; return true;
-    case 3: angle = 180; tw = w; th = h; return true;
-    default: return false;
+    case 1:
+      angle = 90;
+      tw = h;
+      th = w;
+      return true;
+    case 2:
+      angle = -90;
+      tw = h;
+      th = w;
+      return true;
+    case 3:
+      angle = 180;
+      tw = w;
+      th = h;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -89,8 +101,7 @@ void TShpora::Process(std::unique_ptr<TFastDIB> picture, bool keepFull) {
   ProcessPicture(std::move(picture), keepFull, false);
 }
 
-void TShpora::ProcessPicture(std::unique_ptr<TFastDIB> picture, bool keepFull,
-                             bool fromWorkFile) {
+void TShpora::ProcessPicture(std::unique_ptr<TFastDIB> picture, bool keepFull, bool fromWorkFile) {
   DropFullImage();
   if (!picture || picture->IsEmpty())
     throw std::runtime_error("The photo holds no picture to process.");
@@ -152,10 +163,9 @@ void TShpora::Reload(bool keepFull) {
   try {
     picture = LoadWorkingCopy(WorkFile);
   } catch (const std::runtime_error& e) {
-    throw std::runtime_error(
-        QStringLiteral("The working copy of a photo (%1) cannot be read: %2")
-            .arg(Shown(WorkFile), QString::fromStdString(e.what()))
-            .toStdString());
+    throw std::runtime_error(QStringLiteral("The working copy of a photo (%1) cannot be read: %2")
+                                 .arg(Shown(WorkFile), QString::fromStdString(e.what()))
+                                 .toStdString());
   }
   ProcessPicture(std::move(picture), keepFull, true);
 }

@@ -23,10 +23,10 @@ constexpr int kJpegQuality = 90;
 // The eight parameters, in the order the document file stores them.
 class TShporaData {
  public:
-  int32_t Rotation = 0;     // 0 none, 1 +90 (clockwise), 2 -90, 3 180; other values: none
-  int32_t ImageType = 1;    // 0 colour; anything else: the photocopy filter ("Grayscale")
-  int32_t Brightness = 1;   // -20..20 in the editor
-  int32_t Contrast = 1;     // -20..20 in the editor
+  int32_t Rotation = 0;    // 0 none, 1 +90 (clockwise), 2 -90, 3 180; other values: none
+  int32_t ImageType = 1;   // 0 colour; anything else: the photocopy filter ("Grayscale")
+  int32_t Brightness = 1;  // -20..20 in the editor
+  int32_t Contrast = 1;    // -20..20 in the editor
   int32_t CropLeft = 40;
   int32_t CropRight = kFrameWidth - 40;
   int32_t CropTop = 40;
@@ -37,8 +37,14 @@ class TShporaData {
   // A record whose parameters are all zero, for a document reader that fills them itself.
   struct Zeroed {};
   explicit TShporaData(Zeroed)
-      : Rotation(0), ImageType(0), Brightness(0), Contrast(0), CropLeft(0), CropRight(0),
-        CropTop(0), CropBottom(0) {}
+      : Rotation(0),
+        ImageType(0),
+        Brightness(0),
+        Contrast(0),
+        CropLeft(0),
+        CropRight(0),
+        CropTop(0),
+        CropBottom(0) {}
 };
 
 // A rectangle of a picture, y from the top.

@@ -1,5 +1,7 @@
 #include "Printing.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
@@ -10,8 +12,6 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QTemporaryFile>
-
-#include <sys/stat.h>
 
 #include "SheetRenderer.h"
 #include "Shpora.h"
@@ -28,14 +28,13 @@ std::runtime_error PrintError(const QString& text) {
 class TPdfOutputJob {
  public:
   explicit TPdfOutputJob(QPrinter& printer) : Printer(printer) {
-    if (printer.outputFormat() != QPrinter::PdfFormat || printer.outputFileName().isEmpty())
-      return;
+    if (printer.outputFormat() != QPrinter::PdfFormat || printer.outputFileName().isEmpty()) return;
     Target = printer.outputFileName();
     QTemporaryFile temp(Target + QStringLiteral(".XXXXXX"));
     temp.setAutoRemove(false);
     if (!temp.open())
-      throw PrintError(QStringLiteral("Unable to write the file \"%1\": %2")
-                           .arg(Target, temp.errorString()));
+      throw PrintError(
+          QStringLiteral("Unable to write the file \"%1\": %2").arg(Target, temp.errorString()));
     Temp = temp.fileName();
     temp.close();
     // A temporary file is private (0600); the finished PDF gets the mode any new file of the
@@ -59,7 +58,8 @@ class TPdfOutputJob {
   void Commit() {
     if (Temp.isEmpty()) return;
     Printer.setOutputFileName(Target);
-    if (std::rename(QFile::encodeName(Temp).constData(), QFile::encodeName(Target).constData()) != 0)
+    if (std::rename(QFile::encodeName(Temp).constData(), QFile::encodeName(Target).constData()) !=
+        0)
       throw PrintError(QStringLiteral("Unable to write the file \"%1\".").arg(Target));
     Temp.clear();
   }

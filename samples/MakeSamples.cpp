@@ -40,7 +40,8 @@ int DrawParagraphs(QPainter& p, const QRect& box, const QStringList& paragraphs,
   int y = box.top();
   for (const QString& paragraph : paragraphs) {
     const QRect room(box.left(), y, box.width(), box.bottom() - y);
-    const QRect used = p.boundingRect(room, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, paragraph);
+    const QRect used =
+        p.boundingRect(room, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, paragraph);
     p.drawText(room, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, paragraph);
     y = used.bottom() + gap;
   }
@@ -107,8 +108,8 @@ void DrawTablePage(QPainter& p) {
   p.drawText(QRect(kMargin, 160, kPageWidth - 2 * kMargin, 50), Qt::AlignLeft,
              QStringLiteral("Table 4. Water at the weir and toll taken, spring"));
 
-  const QStringList heads = {QStringLiteral("Week"), QStringLiteral("Water (in)"),
-                             QStringLiteral("Carts"), QStringLiteral("Brought (lb)"),
+  const QStringList heads = {QStringLiteral("Week"),      QStringLiteral("Water (in)"),
+                             QStringLiteral("Carts"),     QStringLiteral("Brought (lb)"),
                              QStringLiteral("Toll (lb)"), QStringLiteral("Idle days")};
   const int rows = 16;
   const int left = kMargin, top = 240, width = kPageWidth - 2 * kMargin, rowHeight = 62;
@@ -137,8 +138,8 @@ void DrawTablePage(QPainter& p) {
     const int carts = std::max(0, water / 2 - 4 + next(5));
     const int brought = carts * (620 + next(90));
     const int idle = water < 22 ? 1 + next(3) : 0;
-    const QStringList values = {QString::number(r + 1), QString::number(water),
-                                QString::number(carts), QString::number(brought),
+    const QStringList values = {QString::number(r + 1),        QString::number(water),
+                                QString::number(carts),        QString::number(brought),
                                 QString::number(brought / 16), QString::number(idle)};
     for (qsizetype c = 0; c < values.size(); ++c) {
       p.drawText(QRect(left + static_cast<int>(c) * colWidth, y, colWidth - 24, rowHeight),
@@ -227,7 +228,8 @@ struct THomography {
   }
 
   // The map taking each `from` point onto its `to` point.
-  static THomography FromPoints(const std::array<QPointF, 4>& from, const std::array<QPointF, 4>& to) {
+  static THomography FromPoints(const std::array<QPointF, 4>& from,
+                                const std::array<QPointF, 4>& to) {
     double m[8][9] = {};
     for (int i = 0; i < 4; ++i) {
       const double x = from[i].x(), y = from[i].y(), u = to[i].x(), v = to[i].y();
@@ -291,9 +293,9 @@ struct TShot {
   // bottom-right, bottom-left of the page. A camera held sideways puts the page's top-left
   // corner at the photo's bottom left.
   std::array<QPointF, 4> Corners;
-  QPointF Light;              // the brightest point, as fractions of the photo
-  double Falloff = 0.3;       // how much darker the far corner is
-  double NoiseSigma = 2.0;    // sensor noise, in levels of 255
+  QPointF Light;            // the brightest point, as fractions of the photo
+  double Falloff = 0.3;     // how much darker the far corner is
+  double NoiseSigma = 2.0;  // sensor noise, in levels of 255
   int Quality = 88;
   uint32_t Seed = 1;
   double Tint[3] = {0.96, 0.93, 0.86};  // the paper's colour (red, green, blue)
@@ -305,7 +307,8 @@ uint8_t ClampByte(double v) { return static_cast<uint8_t>(std::lround(std::clamp
 void Photograph(const QImage& page, const TShot& shot, TFastDIB& photo) {
   const int w = shot.Width, h = shot.Height;
   std::array<QPointF, 4> corners;
-  for (int i = 0; i < 4; ++i) corners[i] = QPointF(shot.Corners[i].x() * w, shot.Corners[i].y() * h);
+  for (int i = 0; i < 4; ++i)
+    corners[i] = QPointF(shot.Corners[i].x() * w, shot.Corners[i].y() * h);
   const std::array<QPointF, 4> pageCorners = {QPointF(0, 0), QPointF(kPageWidth, 0),
                                               QPointF(kPageWidth, kPageHeight),
                                               QPointF(0, kPageHeight)};
@@ -388,7 +391,8 @@ int main(int argc, char** argv) {
     s.FileName = QStringLiteral("page-1.jpg");
     s.Width = 1536;
     s.Height = 2048;
-    s.Corners = {QPointF(0.115, 0.075), QPointF(0.895, 0.085), QPointF(0.925, 0.94), QPointF(0.085, 0.925)};
+    s.Corners = {QPointF(0.115, 0.075), QPointF(0.895, 0.085), QPointF(0.925, 0.94),
+                 QPointF(0.085, 0.925)};
     s.Light = QPointF(0.1, 0.0);
     s.Falloff = 0.32;
     s.Seed = 11;
@@ -400,7 +404,8 @@ int main(int argc, char** argv) {
     s.Width = 2048;
     s.Height = 1536;
     // Sideways: the page's top edge runs down the photo's left side.
-    s.Corners = {QPointF(0.085, 0.93), QPointF(0.07, 0.08), QPointF(0.93, 0.105), QPointF(0.915, 0.915)};
+    s.Corners = {QPointF(0.085, 0.93), QPointF(0.07, 0.08), QPointF(0.93, 0.105),
+                 QPointF(0.915, 0.915)};
     s.Light = QPointF(0.0, 1.0);
     s.Falloff = 0.36;
     s.Seed = 22;
@@ -414,7 +419,8 @@ int main(int argc, char** argv) {
     s.FileName = QStringLiteral("page-3.jpg");
     s.Width = 1536;
     s.Height = 2048;
-    s.Corners = {QPointF(0.09, 0.06), QPointF(0.92, 0.075), QPointF(0.9, 0.95), QPointF(0.075, 0.935)};
+    s.Corners = {QPointF(0.09, 0.06), QPointF(0.92, 0.075), QPointF(0.9, 0.95),
+                 QPointF(0.075, 0.935)};
     s.Light = QPointF(1.0, 0.05);
     s.Falloff = 0.4;
     s.Seed = 33;

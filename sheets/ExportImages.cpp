@@ -9,9 +9,12 @@
 
 QString ExportExtension(int32_t format) {
   switch (format) {
-    case ExportJpeg: return QStringLiteral(".jpg");
-    case ExportPng: return QStringLiteral(".png");
-    default: return QString();
+    case ExportJpeg:
+      return QStringLiteral(".jpg");
+    case ExportPng:
+      return QStringLiteral(".png");
+    default:
+      return QString();
   }
 }
 

@@ -12,8 +12,12 @@ constexpr int32_t kHitHeight = 524;
 
 }  // namespace
 
-int32_t TSheetLayout::SafeRows() const { return std::clamp(Rows, kLayoutMinCells, kLayoutMaxCells); }
-int32_t TSheetLayout::SafeCols() const { return std::clamp(Cols, kLayoutMinCells, kLayoutMaxCells); }
+int32_t TSheetLayout::SafeRows() const {
+  return std::clamp(Rows, kLayoutMinCells, kLayoutMaxCells);
+}
+int32_t TSheetLayout::SafeCols() const {
+  return std::clamp(Cols, kLayoutMinCells, kLayoutMaxCells);
+}
 
 int32_t SheetCount(int32_t photoCount, const TSheetLayout& layout) {
   if (photoCount <= 0) return 0;

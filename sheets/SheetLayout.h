@@ -39,13 +39,13 @@ int32_t CellPhotoIndex(const TSheetLayout& layout, int32_t sheet, int32_t row, i
 // The pixel geometry of a sheet at scale s.
 struct TSheetGeometry {
   int32_t Scale = 2;
-  int32_t Width = 0;         // W = 210 s
-  int32_t Height = 0;        // H = 297 s
-  int32_t LeftMargin = 0;    // 2 s
-  int32_t TopMargin = 0;     // 3 s
-  int32_t Strip = 0;         // t = 3 s: the number strip's width and the number's text height
-  int32_t CellWidth = 0;     // (W - 2 s - 5 s) div cols
-  int32_t CellHeight = 0;    // (H - 3 s - 30 s) div rows
+  int32_t Width = 0;       // W = 210 s
+  int32_t Height = 0;      // H = 297 s
+  int32_t LeftMargin = 0;  // 2 s
+  int32_t TopMargin = 0;   // 3 s
+  int32_t Strip = 0;       // t = 3 s: the number strip's width and the number's text height
+  int32_t CellWidth = 0;   // (W - 2 s - 5 s) div cols
+  int32_t CellHeight = 0;  // (H - 3 s - 30 s) div rows
 
   int32_t CellX(int32_t col) const { return LeftMargin + col * CellWidth; }
   int32_t CellY(int32_t row) const { return TopMargin + row * CellHeight; }
@@ -65,7 +65,7 @@ int32_t PreviewHitTest(const TSheetLayout& layout, int32_t pageNumber, int32_t p
 // What the page selector shows for a sheet count and the selector's current value.
 struct TPageSelectorState {
   bool Enabled = false;
-  QString TotalText;      // the count, or "---" for at most one sheet
+  QString TotalText;  // the count, or "---" for at most one sheet
   int32_t Maximum = 1;
   int32_t Value = 1;
 };

@@ -48,8 +48,8 @@ void PrepareBitmap(QImage& bitmap, const TSheetGeometry& g) {
   if (bitmap.width() == g.Width && bitmap.height() == g.Height && Is24Bit(bitmap)) return;
   bitmap = QImage(g.Width, g.Height, QImage::Format_RGB888);
   if (bitmap.isNull())
-    throw std::runtime_error("Not enough memory for a sheet of " + std::to_string(g.Width) +
-                             " x " + std::to_string(g.Height) + " pixels.");
+    throw std::runtime_error("Not enough memory for a sheet of " + std::to_string(g.Width) + " x " +
+                             std::to_string(g.Height) + " pixels.");
 }
 
 // Text is placed by the top-left corner of its cell, as the sheet's layout measures it; Qt
@@ -134,9 +134,9 @@ void FillRing(QPainter& painter, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
     painter.fillRect(x0, y0, w, h, color);
     return;
   }
-  painter.fillRect(x0, y0, w, width, color);                          // top
-  painter.fillRect(x0, y1 - width, w, width, color);                  // bottom
-  painter.fillRect(x0, y0 + width, width, h - 2 * width, color);      // left
+  painter.fillRect(x0, y0, w, width, color);                              // top
+  painter.fillRect(x0, y1 - width, w, width, color);                      // bottom
+  painter.fillRect(x0, y0 + width, width, h - 2 * width, color);          // left
   painter.fillRect(x1 - width, y0 + width, width, h - 2 * width, color);  // right
 }
 

@@ -3,9 +3,8 @@
 // measured from outside: /usr/bin/time -v bench_app --benchmark_filter=...
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include <QApplication>
@@ -23,7 +22,8 @@ namespace {
 
 // TAVROLIN_PIXEL_THREADS=1 keeps every pixel pass on one thread, to compare with the default.
 const bool kPixelThreadsFromEnvironment = [] {
-  if (const char* threads = std::getenv("TAVROLIN_PIXEL_THREADS")) SetPixelThreads(std::atoi(threads));
+  if (const char* threads = std::getenv("TAVROLIN_PIXEL_THREADS"))
+    SetPixelThreads(std::atoi(threads));
   return true;
 }();
 
@@ -36,16 +36,15 @@ class TSilentPrompts : public IUserPrompts {
   }
   QStringList OpenFiles(QWidget*, const QString&, const QString&) override { return {}; }
   QString OpenFile(QWidget*, const QString&, const QString&) override { return {}; }
-  QString SaveFile(QWidget*, const QString&, const QString&, const QString&) override {
-    return {};
-  }
+  QString SaveFile(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
   QString BrowseFolder(QWidget*, const QString&, const QString&) override { return {}; }
   bool Print(QWidget*, QPrinter&, PrintChoice&) override { return false; }
 };
 
 QStringList CameraPhotos() {
   const QByteArray env = qgetenv("TAVROLIN_BENCH_PHOTOS");
-  const QDir dir(env.isEmpty() ? QStringLiteral("/work/shared/photos") : QString::fromLocal8Bit(env));
+  const QDir dir(env.isEmpty() ? QStringLiteral("/work/shared/photos")
+                               : QString::fromLocal8Bit(env));
   QStringList photos;
   for (const QString& name : dir.entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name)) {
     photos << dir.filePath(name);
@@ -80,8 +79,8 @@ struct TBench {
     std::vector<TDocumentEntry> entries;
     for (int i = 0; i < 100; ++i) {
       const int row = i % Form->PhotoCount();
-      entries.push_back({Form->Photo(row), QStringLiteral("IMG_%1.jpg").arg(i),
-                         Form->Photo(row)->WorkFile});
+      entries.push_back(
+          {Form->Photo(row), QStringLiteral("IMG_%1.jpg").arg(i), Form->Photo(row)->WorkFile});
     }
     Document100 = Root.path() + QStringLiteral("/hundred.TavDoc");
     SaveDocumentFile(Document100, {4, 4, 0}, entries);

@@ -127,8 +127,8 @@ struct TParams {
 };
 
 void Records(const QString& tag, TShpora& record) {
-  const TParams params[] = {{1, 1, 1, 1},  {0, 1, 1, 1},  {2, 1, 0, 0},   {3, 1, 20, 9},
-                            {1, 1, -5, -9}, {1, 1, 7, 4},  {1, 0, 0, 0},   {0, 0, 3, -2},
+  const TParams params[] = {{1, 1, 1, 1},    {0, 1, 1, 1},    {2, 1, 0, 0}, {3, 1, 20, 9},
+                            {1, 1, -5, -9},  {1, 1, 7, 4},    {1, 0, 0, 0}, {0, 0, 3, -2},
                             {2, 0, -20, 20}, {3, 0, 20, -20}, {1, 1, 2, 12}};
   const TShporaData saved = record;
   for (const TParams& p : params) {
@@ -138,12 +138,17 @@ void Records(const QString& tag, TShpora& record) {
     record.Contrast = p.Contrast;
     record.DropImages();
     record.Reload(true);
-    const QString name =
-        QStringLiteral("%1 r%2 t%3 b%4 c%5").arg(tag).arg(p.Rotation).arg(p.ImageType).arg(p.Brightness).arg(p.Contrast);
+    const QString name = QStringLiteral("%1 r%2 t%3 b%4 c%5")
+                             .arg(tag)
+                             .arg(p.Rotation)
+                             .arg(p.ImageType)
+                             .arg(p.Brightness)
+                             .arg(p.Contrast);
     Line(name + QStringLiteral(" full"), Hash(*record.FullImage));
     Line(name + QStringLiteral(" preview"), Hash(*record.Preview));
     record.Reload(false);
-    Line(name + QStringLiteral(" preview again"), Hash(*record.Preview) ^ (record.FullImage ? 1 : 0));
+    Line(name + QStringLiteral(" preview again"),
+         Hash(*record.Preview) ^ (record.FullImage ? 1 : 0));
   }
   static_cast<TShporaData&>(record) = saved;
   record.DropImages();
@@ -192,7 +197,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "TAVROLIN_BENCH_PHOTOS names no folder of photos\n");
     return 1;
   }
-  if (QCoreApplication::arguments().contains(QStringLiteral("--plain"))) SetVectorLoopsEnabled(false);
+  if (QCoreApplication::arguments().contains(QStringLiteral("--plain")))
+    SetVectorLoopsEnabled(false);
   if (QCoreApplication::arguments().contains(QStringLiteral("--one-thread"))) SetPixelThreads(1);
   QTemporaryDir dir;
   const QString work = dir.path() + QStringLiteral("/work/");

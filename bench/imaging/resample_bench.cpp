@@ -22,7 +22,8 @@ namespace {
 
 // TAVROLIN_PIXEL_THREADS=1 keeps every pixel pass on one thread, to compare with the default.
 const bool kPixelThreadsFromEnvironment = [] {
-  if (const char* threads = std::getenv("TAVROLIN_PIXEL_THREADS")) SetPixelThreads(std::atoi(threads));
+  if (const char* threads = std::getenv("TAVROLIN_PIXEL_THREADS"))
+    SetPixelThreads(std::atoi(threads));
   return true;
 }();
 

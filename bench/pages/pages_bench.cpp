@@ -30,7 +30,8 @@ namespace {
 
 // TAVROLIN_PIXEL_THREADS=1 keeps every pixel pass on one thread, to compare with the default.
 const bool kPixelThreadsFromEnvironment = [] {
-  if (const char* threads = std::getenv("TAVROLIN_PIXEL_THREADS")) SetPixelThreads(std::atoi(threads));
+  if (const char* threads = std::getenv("TAVROLIN_PIXEL_THREADS"))
+    SetPixelThreads(std::atoi(threads));
   return true;
 }();
 
@@ -146,8 +147,8 @@ class TFaultCounter {
 
 bool NeedPhoto(benchmark::State& state, const QString& label) {
   if (Files().Photos.count(label)) return true;
-  state.SkipWithError(("no photo " + label.toStdString() + " in " + PhotoFolder().toStdString())
-                          .c_str());
+  state.SkipWithError(
+      ("no photo " + label.toStdString() + " in " + PhotoFolder().toStdString()).c_str());
   return false;
 }
 
@@ -164,7 +165,8 @@ void BM_CreateFromPhoto(benchmark::State& state, const char* label) {
     benchmark::DoNotOptimize(record->Preview->Bits);
   }
 }
-BENCHMARK_CAPTURE(BM_CreateFromPhoto, picosdeeuropa, "picosdeeuropa")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CreateFromPhoto, picosdeeuropa, "picosdeeuropa")
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_CreateFromPhoto, picosdeeuropa_progressive, "picosdeeuropa-as-shipped")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_CreateFromPhoto, Kleiber, "Kleiber")->Unit(benchmark::kMillisecond);

@@ -7,10 +7,9 @@
 // there is no display.
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-
 #include <sys/resource.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -32,7 +31,8 @@ namespace {
 
 // TAVROLIN_PIXEL_THREADS=1 keeps every pixel pass on one thread, to compare with the default.
 const bool kPixelThreadsFromEnvironment = [] {
-  if (const char* threads = std::getenv("TAVROLIN_PIXEL_THREADS")) SetPixelThreads(std::atoi(threads));
+  if (const char* threads = std::getenv("TAVROLIN_PIXEL_THREADS"))
+    SetPixelThreads(std::atoi(threads));
   return true;
 }();
 
@@ -157,9 +157,8 @@ void BM_PrintToPdf(benchmark::State& state) {
                 "Tavrolin benchmark");
   state.SetItemsProcessed(state.iterations() * sheets);
   // Seconds per printed sheet.
-  state.counters["s_per_sheet"] =
-      benchmark::Counter(sheets, benchmark::Counter::kIsIterationInvariantRate |
-                                     benchmark::Counter::kInvert);
+  state.counters["s_per_sheet"] = benchmark::Counter(
+      sheets, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   state.counters["peak_MiB"] = PeakResidentMiB();
 }
 BENCHMARK(BM_PrintToPdf)->Unit(benchmark::kMillisecond);
@@ -204,9 +203,8 @@ void BM_PrintMemory(benchmark::State& state) {
   state.counters["print_MiB"] = peak - before;
   state.counters["faults_per_sheet"] =
       double(MinorFaults() - faults) / double(state.iterations() * sheets);
-  state.counters["s_per_sheet"] =
-      benchmark::Counter(sheets, benchmark::Counter::kIsIterationInvariantRate |
-                                     benchmark::Counter::kInvert);
+  state.counters["s_per_sheet"] = benchmark::Counter(
+      sheets, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 // What rendering one printed sheet adds to the resident size, without a printer: the sheet
 // bitmap (2520 x 3564 x 3 bytes, 25.7 MiB) and what the cells need while they are drawn, one
@@ -229,7 +227,12 @@ void BM_DrawSheetMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawSheetMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-BENCHMARK(BM_PrintMemory)->Arg(25)->Arg(100)->Arg(400)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PrintMemory)
+    ->Arg(25)
+    ->Arg(100)
+    ->Arg(400)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

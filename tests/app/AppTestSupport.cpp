@@ -38,7 +38,8 @@ TFormMain& AppTest::FormWithRows(const QStringList& names) {
   if (!Form) MakeForm();
   QStringList paths;
   int seed = 0;
-  for (const QString& name : names) paths << MakePhoto(name + QStringLiteral(".jpg"), 40, 56, ++seed);
+  for (const QString& name : names)
+    paths << MakePhoto(name + QStringLiteral(".jpg"), 40, 56, ++seed);
   Form->AddFileList(paths);
   return *Form;
 }

@@ -13,8 +13,8 @@
 
 namespace {
 
-using testfiles::ModeOf;
 using apptest::AppTest;
+using testfiles::ModeOf;
 
 TEST(ProgramVersion, FromTheBuildForAnExistingFile) {
   EXPECT_EQ(GetFileVersionString(QString()), QStringLiteral("0.0.0.0"));

@@ -244,8 +244,8 @@ TEST_F(MainWindow, SaveAndOpenRoundTrip) {
   EXPECT_EQ(Form->SheetCount, 1);
   for (int i = 0; i < 3; ++i) {
     const TShpora& p = *Form->Photo(i);
-    EXPECT_EQ(std::vector<int32_t>({p.Rotation, p.ImageType, p.Brightness, p.Contrast,
-                                    p.CropLeft, p.CropRight, p.CropTop, p.CropBottom}),
+    EXPECT_EQ(std::vector<int32_t>({p.Rotation, p.ImageType, p.Brightness, p.Contrast, p.CropLeft,
+                                    p.CropRight, p.CropTop, p.CropBottom}),
               parameters[i]);
     EXPECT_TRUE(ReadAll(p.WorkFile) == jpegs[i]) << "photo " << i;
     EXPECT_EQ(Form->RowPath(i), QStringLiteral("notes.TavDoc"));
@@ -298,9 +298,9 @@ TEST_F(MainWindow, DocumentsThatAreNotReadable) {
   struct Case {
     const char* Name;
     QByteArray Bytes;
-    int Rows;          // rows after opening (2 were there before)
-    QString Error;     // "" for a silent refusal, "*" for any one error
-    int LayoutRows;    // the layout afterwards (it was 2)
+    int Rows;        // rows after opening (2 were there before)
+    QString Error;   // "" for a silent refusal, "*" for any one error
+    int LayoutRows;  // the layout afterwards (it was 2)
   };
   const QByteArray onePhoto =
       TDocBytes().Parameters(params).Title(QStringLiteral("ok.jpg")).Jpeg(jpeg).Bytes;
@@ -316,7 +316,13 @@ TEST_F(MainWindow, DocumentsThatAreNotReadable) {
        QStringLiteral("Read beyond end of file"), 1},
       // The row stays with its bytes (saving keeps them); the decoder's error is shown.
       {"undecodable picture",
-       TDocBytes().Header(2, 2, 0, 2).Parameters(params).Title("bad.jpg").Jpeg("no JPEG").Raw(onePhoto).Bytes,
+       TDocBytes()
+           .Header(2, 2, 0, 2)
+           .Parameters(params)
+           .Title("bad.jpg")
+           .Jpeg("no JPEG")
+           .Raw(onePhoto)
+           .Bytes,
        3, QStringLiteral("*"), 2},
   };
   for (const Case& c : cases) {
@@ -331,8 +337,7 @@ TEST_F(MainWindow, DocumentsThatAreNotReadable) {
     Form->RunHandler([&] { Form->OpenDocument(doc); });
     EXPECT_EQ(Form->PhotoCount(), c.Rows) << c.Name;
     EXPECT_EQ(Form->LayoutRows(), c.LayoutRows) << c.Name;
-    EXPECT_EQ(Form->windowTitle(), QStringLiteral("Tavrolin 1.0.0.1 - [damaged.TavDoc]"))
-        << c.Name;
+    EXPECT_EQ(Form->windowTitle(), QStringLiteral("Tavrolin 1.0.0.1 - [damaged.TavDoc]")) << c.Name;
     if (c.Error == QLatin1String("*")) {
       ASSERT_EQ(Prompts.Errors().size(), 1) << c.Name;
       EXPECT_TRUE(Prompts.Errors()[0].startsWith(QStringLiteral("bad.jpg (in damaged.TavDoc): ")))
@@ -355,9 +360,9 @@ TEST_F(MainWindow, DocumentsThatAreNotReadable) {
 }
 
 TEST_F(MainWindow, CancelWhileOpeningKeepsThePhotosReadSoFar) {
-  const QString doc = SavedDocument(QStringLiteral("four.TavDoc"),
-                                    {QStringLiteral("A"), QStringLiteral("B"),
-                                     QStringLiteral("C"), QStringLiteral("D")});
+  const QString doc = SavedDocument(
+      QStringLiteral("four.TavDoc"),
+      {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")});
   Wait.CancelAfter = 2;
   Form->OpenDocument(doc);
   EXPECT_EQ(Titles(), QStringList({QStringLiteral("A.jpg")}));

@@ -5,6 +5,9 @@
 // page and opens addresses through a URL handler that records them.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QEnterEvent>
@@ -18,8 +21,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-#include <functional>
-#include <vector>
 
 #include "AppTestSupport.h"
 #include "OnlineUi.h"
@@ -289,7 +290,8 @@ TEST_F(OnlineWindow, StartupFetchOffersTheUpdateThenAnOfflineStartShowsTheCached
 }
 
 TEST_F(OnlineWindow, AdvertisingPanelsPopUpTheLargePictureAndPingBeforeOpening) {
-  TNginxSite site([](const QString& files, const QString& host) { AdvertisingSite(files, host, ""); });
+  TNginxSite site(
+      [](const QString& files, const QString& host) { AdvertisingSite(files, host, ""); });
   ASSERT_TRUE(site.Running());
   UseSite(site.Host());
   ShowAndLoadAds();
@@ -478,8 +480,8 @@ TEST_F(OnlineWindow, ClosingWhileDownloadsAreUnderWayStopsThemAndLeavesNoPartial
     ShowForm();
     const QByteArray awaited = settingsStall ? "/files/info.txt" : "/slow/";
     const int count = settingsStall ? 1 : kAdsSlotCount;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return server.CountRequestsStartingWith(awaited) == count; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.CountRequestsStartingWith(awaited) == count; },
+                                kWaitMs));
 
     EXPECT_TRUE(Form->close());
     const QString dataFolder = Form->AppDataFolder;

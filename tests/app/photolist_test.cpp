@@ -33,8 +33,8 @@ class PhotoList : public AppTest {
 
 TEST_F(PhotoList, AddingAJpegAndAPngAddsOnlyTheJpegWithoutAMessage) {
   MakeForm();
-  Prompts.FilesToOpen.push_back({MakePhoto(QStringLiteral("page.jpg")),
-                                 Env.Path(QStringLiteral("photos/page.png"))});
+  Prompts.FilesToOpen.push_back(
+      {MakePhoto(QStringLiteral("page.jpg")), Env.Path(QStringLiteral("photos/page.png"))});
   WriteAll(Env.Path(QStringLiteral("photos/page.png")), "\x89PNG not really");
   Form->AddFilesClick();
 
@@ -108,12 +108,13 @@ TEST_F(PhotoList, ErrorWhileAddingKeepsEarlierRowsAndReleasesTheWindow) {
   const QString broken = Env.Path(QStringLiteral("photos/b.jpg"));
   WriteAll(broken, "this is no JPEG");
   Form->RunHandler([&] {
-    Form->AddFileList({MakePhoto(QStringLiteral("c.jpg")), broken,
-                       MakePhoto(QStringLiteral("a.jpg"))});
+    Form->AddFileList(
+        {MakePhoto(QStringLiteral("c.jpg")), broken, MakePhoto(QStringLiteral("a.jpg"))});
   });
   EXPECT_EQ(Titles(), QStringList({QStringLiteral("a.jpg")}));
   ASSERT_EQ(Prompts.Errors().size(), 1);
-  EXPECT_TRUE(Prompts.Errors()[0].contains(QStringLiteral("b.jpg"))) << Prompts.Errors()[0].toStdString();
+  EXPECT_TRUE(Prompts.Errors()[0].contains(QStringLiteral("b.jpg")))
+      << Prompts.Errors()[0].toStdString();
   EXPECT_EQ(Prompts.Messages[0].Caption, QStringLiteral("Tavrolin"));
   EXPECT_EQ(Wait.Calls.back().What, QStringLiteral("Close"));
   EXPECT_TRUE(Form->isEnabled());
@@ -168,10 +169,10 @@ TEST_F(PhotoList, RemovingSelectsTheNextRow) {
                 c = QStringLiteral("C.jpg"), d = QStringLiteral("D.jpg"),
                 e = QStringLiteral("E.jpg");
   const Case cases[] = {
-      {{2, 3, 4}, {a, b}, {1}},           // the new last row
-      {{1, 2}, {a, d, e}, {1}},           // the former row 3
-      {{0, 1, 2, 3, 4}, {}, {}},          // nothing left
-      {{}, {a, b, c, d, e}, {}},          // nothing selected: nothing removed
+      {{2, 3, 4}, {a, b}, {1}},   // the new last row
+      {{1, 2}, {a, d, e}, {1}},   // the former row 3
+      {{0, 1, 2, 3, 4}, {}, {}},  // nothing left
+      {{}, {a, b, c, d, e}, {}},  // nothing selected: nothing removed
   };
   for (const Case& c : cases) {
     Form.reset();
@@ -188,7 +189,8 @@ TEST_F(PhotoList, RemovingSelectsTheNextRow) {
     EXPECT_EQ(Form->SheetCount, (c.Left.size() + 1) / 2);
     for (const QString& file : removedFiles) EXPECT_FALSE(QFileInfo::exists(file));
     // The editor follows the selection and never keeps a destroyed record.
-    EXPECT_EQ(Form->CurrentPhoto(), c.SelectedAfter.empty() ? nullptr : Form->Photo(c.SelectedAfter[0]));
+    EXPECT_EQ(Form->CurrentPhoto(),
+              c.SelectedAfter.empty() ? nullptr : Form->Photo(c.SelectedAfter[0]));
   }
 }
 
@@ -201,8 +203,8 @@ TEST_F(PhotoList, DeleteKeyInTheListRemovesTheSelection) {
 }
 
 TEST_F(PhotoList, UpAndDownMoveBlocksAndKeepTheRecords) {
-  FormWithRows({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
-                QStringLiteral("D")});
+  FormWithRows(
+      {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")});
   const std::vector<TShpora*> records = Records();
   Form->SelectRows({0, 1, 2});
   Form->sSpeedButtonUpClick();
@@ -212,8 +214,8 @@ TEST_F(PhotoList, UpAndDownMoveBlocksAndKeepTheRecords) {
   EXPECT_EQ(Form->SelectedRows(), std::vector<int>({0, 1, 2}));
 
   Form.reset();
-  FormWithRows({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
-                QStringLiteral("D")});
+  FormWithRows(
+      {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")});
   Form->SelectRows({1, 2, 3});
   Form->sSpeedButtonDownClick();
   EXPECT_EQ(Titles(), QStringList({QStringLiteral("A.jpg"), QStringLiteral("D.jpg"),
@@ -247,7 +249,8 @@ TEST_F(PhotoList, SortByNameIsOrdinalOnTitles) {
 
   Form.reset();
   MakeForm();
-  Form->AddFileList({MakePhoto(QStringLiteral("IMG_9.jpg")), MakePhoto(QStringLiteral("IMG_10.jpg"))});
+  Form->AddFileList(
+      {MakePhoto(QStringLiteral("IMG_9.jpg")), MakePhoto(QStringLiteral("IMG_10.jpg"))});
   Form->sSpeedButtonSortClick();
   EXPECT_EQ(Titles(), QStringList({QStringLiteral("IMG_10.jpg"), QStringLiteral("IMG_9.jpg")}));
 }

@@ -18,8 +18,8 @@
 #include "EditorPage.h"
 #include "EditorWidgets.h"
 #include "ImagePage.h"
-#include "SpinEdit.h"
 #include "SheetRenderer.h"
+#include "SpinEdit.h"
 
 namespace {
 
@@ -67,9 +67,12 @@ TEST_F(PagePreview, ControlsOfTheTab) {
     QRect Geometry;
   };
   const Place places[] = {
-      {Form->sSpinRows, QRect(8, 19, 44, 24)},       {Form->sSpinColls, QRect(59, 19, 46, 24)},
-      {Form->sComboOrder, QRect(8, 43, 97, 22)},     {Form->sSpinPageNumber, QRect(128, 19, 49, 24)},
-      {Form->sSpeedButton13, QRect(336, 8, 89, 57)}, {Form->ImagePage, QRect(2, 2, 420, 594)},
+      {Form->sSpinRows, QRect(8, 19, 44, 24)},
+      {Form->sSpinColls, QRect(59, 19, 46, 24)},
+      {Form->sComboOrder, QRect(8, 43, 97, 22)},
+      {Form->sSpinPageNumber, QRect(128, 19, 49, 24)},
+      {Form->sSpeedButton13, QRect(336, 8, 89, 57)},
+      {Form->ImagePage, QRect(2, 2, 420, 594)},
   };
   for (const Place& place : places) EXPECT_EQ(place.Control->geometry(), place.Geometry);
   EXPECT_EQ(Form->ImagePage->parentWidget()->geometry(), QRect(1, 73, 425, 599));

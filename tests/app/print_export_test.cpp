@@ -46,10 +46,10 @@ int PdfPages(const QString& file) {
 
 // The first page at 40 dots per inch.
 QImage SmallRaster(const QString& file, const QString& prefix) {
-  QProcess::execute(QStringLiteral("pdftoppm"),
-                    {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-f"),
-                     QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"),
-                     QStringLiteral("-singlefile"), file, prefix});
+  QProcess::execute(
+      QStringLiteral("pdftoppm"),
+      {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-f"), QStringLiteral("1"),
+       QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-singlefile"), file, prefix});
   return QImage(prefix + QStringLiteral(".ppm"));
 }
 
@@ -150,7 +150,8 @@ TEST_F(PrintFromWindow, AMissingWorkingFileIsReportedAndSendsNoJob) {
   AnswerPrint(file);
   ClickPrint();
   ASSERT_EQ(Prompts.Errors().size(), 1);
-  EXPECT_TRUE(Prompts.Errors()[0].contains(QStringLiteral("photo 4"))) << Prompts.Errors()[0].toStdString();
+  EXPECT_TRUE(Prompts.Errors()[0].contains(QStringLiteral("photo 4")))
+      << Prompts.Errors()[0].toStdString();
   EXPECT_FALSE(QFileInfo::exists(file));
   EXPECT_TRUE(Form->isEnabled());
 }
@@ -183,9 +184,12 @@ TEST_F(ExportFromWindow, TheSaveMenu) {
     const char* Caption;  // "" for a separator
     bool Enabled;
   };
-  const Item items[] = {{"Save as Tavrolin Document", true}, {"", true},
-                        {"Save as JPGs", true},              {"Save as PNGs", true},
-                        {"", true},                          {"Save as PDF", false},
+  const Item items[] = {{"Save as Tavrolin Document", true},
+                        {"", true},
+                        {"Save as JPGs", true},
+                        {"Save as PNGs", true},
+                        {"", true},
+                        {"Save as PDF", false},
                         {"Save as eBook", false}};
   const QList<QAction*> actions = Form->MenuSave->actions();
   ASSERT_EQ(actions.size(), std::size(items));
@@ -201,8 +205,8 @@ TEST_F(ExportFromWindow, TheSaveMenu) {
   Form->LeftTabs->setCurrentWidget(Form->TabFiles);
   QTest::mouseClick(Form->sSpeedButtonSave, Qt::LeftButton);
   EXPECT_TRUE(QTest::qWaitFor([this] { return Form->MenuSave->isVisible(); }, 2000));
-  const QPoint below = Form->sSpeedButtonSave->mapToGlobal(
-      QPoint(0, Form->sSpeedButtonSave->height() + 5));
+  const QPoint below =
+      Form->sSpeedButtonSave->mapToGlobal(QPoint(0, Form->sSpeedButtonSave->height() + 5));
   EXPECT_EQ(Form->MenuSave->pos(), below);
   Form->MenuSave->hide();
 }
@@ -214,9 +218,9 @@ TEST_F(ExportFromWindow, BothFormatsWriteNumberedPagesWithTheWindowEnabled) {
   AnswerExport(folder);
   Wait.Calls.clear();
   Form->SaveasPNG1->trigger();
-  EXPECT_EQ(FilesIn(folder), QStringList({QStringLiteral("TavDoc000.png"),
-                                          QStringLiteral("TavDoc001.png"),
-                                          QStringLiteral("TavDoc002.png")}));
+  EXPECT_EQ(FilesIn(folder),
+            QStringList({QStringLiteral("TavDoc000.png"), QStringLiteral("TavDoc001.png"),
+                         QStringLiteral("TavDoc002.png")}));
   EXPECT_FALSE(QImage(folder + QStringLiteral("/TavDoc002.png")).isNull());
   ASSERT_EQ(WaitCalls(QStringLiteral("ShowWait")).size(), 1u);
   const auto shown = WaitCalls(QStringLiteral("ShowWait"))[0];
@@ -225,7 +229,8 @@ TEST_F(ExportFromWindow, BothFormatsWriteNumberedPagesWithTheWindowEnabled) {
   EXPECT_EQ(shown.A, 0);
   EXPECT_EQ(shown.B, 2);
   EXPECT_EQ(Wait.Progress(), std::vector<int>({0, 1, 2}));
-  for (const auto& step : WaitCalls(QStringLiteral("SetProgress"))) EXPECT_TRUE(step.WatchedEnabled);
+  for (const auto& step : WaitCalls(QStringLiteral("SetProgress")))
+    EXPECT_TRUE(step.WatchedEnabled);
   EXPECT_EQ(Wait.Count(QStringLiteral("Close")), 1);
 
   // The dialog kept the folder; the browser starts there and is cancelled this time.

@@ -5,8 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QSettings>
+#include <QStandardPaths>
 
 #include "AppTestSupport.h"
 #include "ShellIntegration.h"
@@ -24,7 +24,9 @@ class Shell : public testing::Test {
 
   void SetUp() override { WriteAll(Exe, "program"); }
   QString Package() const { return Env.DataHome() + QStringLiteral("/mime/packages/tavrolin.xml"); }
-  QString Entry() const { return Env.DataHome() + QStringLiteral("/applications/tavrolin.desktop"); }
+  QString Entry() const {
+    return Env.DataHome() + QStringLiteral("/applications/tavrolin.desktop");
+  }
   QString StoredVersion() const {
     return QSettings(Env.ConfigHome() + QStringLiteral("/Tavrolin/Tavrolin.ini"),
                      QSettings::IniFormat)
@@ -49,7 +51,8 @@ TEST_F(Shell, FirstRunWritesTheAssociationAndTheVersion) {
     ASSERT_TRUE(check.waitForFinished(10000));
     EXPECT_EQ(check.exitCode(), 0) << check.readAll().toStdString();
   }
-  EXPECT_TRUE(QFileInfo::exists(Env.DataHome() + QStringLiteral("/icons/hicolor/64x64/apps/tavrolin.png")));
+  EXPECT_TRUE(
+      QFileInfo::exists(Env.DataHome() + QStringLiteral("/icons/hicolor/64x64/apps/tavrolin.png")));
   EXPECT_EQ(StoredVersion(), QStringLiteral("1.0.0.1"));
   EXPECT_TRUE(MimeTypeClaims(QStringLiteral("x.TavDoc")));
 }

@@ -1,6 +1,8 @@
 #pragma once
 // Shared pieces of the command line tests: real JPEG photos written here, the real program run
 // with QProcess in a private temporary folder, and a look into its JSON report.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 
 #include <QJsonObject>
@@ -8,8 +10,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 struct TRgb {
   uint8_t R = 0, G = 0, B = 0;
@@ -40,7 +40,8 @@ class TCliTest : public ::testing::Test {
 
   QString Path(const QString& name) const { return Dir.filePath(name); }
   // Writes a photo named `name` (may hold sub-folders) and returns its path.
-  QString Photo(const QString& name, int width = 300, int height = 400, TRgb paper = {230, 220, 200});
+  QString Photo(const QString& name, int width = 300, int height = 400,
+                TRgb paper = {230, 220, 200});
   // `count` portrait photos p1.jpg ... in the folder "photos".
   QStringList Photos(int count);
 

@@ -1,8 +1,8 @@
 // The argument checks, straight on the parsing functions: every accepted form and the usage
 // errors that keep a mistyped command from touching a document.
-#include <cstdio>
-
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 #include "CaseNames.h"
 #include "CliArgs.h"
@@ -10,8 +10,8 @@
 
 namespace {
 
-const std::vector<TOptionSpec> kSpecs = {
-    TOptionSpec("--rows"), TOptionSpec("--json", false), TOptionSpec("--output", true, "-o")};
+const std::vector<TOptionSpec> kSpecs = {TOptionSpec("--rows"), TOptionSpec("--json", false),
+                                         TOptionSpec("--output", true, "-o")};
 
 TEST(SplitArguments, TakesEveryFormOfOptionsAndKeepsPositionalOrder) {
   const TParsedArgs a = SplitArguments(
@@ -30,9 +30,11 @@ TEST(SplitArguments, TakesEveryFormOfOptionsAndKeepsPositionalOrder) {
 }
 
 TEST(SplitArguments, RefusesWhatItCannotRead) {
-  for (const QStringList& args : std::vector<QStringList>{
-           {"--colour", "red"}, {"--rows"}, {"--json=yes"}, {"--rows", "1", "--rows", "2"},
-           {"-x"}}) {
+  for (const QStringList& args : std::vector<QStringList>{{"--colour", "red"},
+                                                          {"--rows"},
+                                                          {"--json=yes"},
+                                                          {"--rows", "1", "--rows", "2"},
+                                                          {"-x"}}) {
     EXPECT_THROW(SplitArguments(args, kSpecs), TUsageError) << args.join(' ').toStdString();
   }
 }
@@ -98,19 +100,18 @@ TEST_P(CropEdges, AreWhereTheEditorsHandlesCanGo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CropEdges,
-    ::testing::Values(TCropCase{"40,380,40,554", true},   // a new photo's crop
-                      TCropCase{"1,416,1,589", true},     // every frame limit
-                      TCropCase{"40,60,40,60", true},     // exactly 20 apart
-                      TCropCase{"0,380,40,554", false},   // left above the frame
-                      TCropCase{"40,417,40,554", false},  // right past 416
-                      TCropCase{"40,380,0,554", false},   // top above the frame
-                      TCropCase{"40,380,40,590", false},  // bottom past 589
-                      TCropCase{"40,59,40,554", false},   // left and right 19 apart
-                      TCropCase{"380,40,40,554", false},  // left beyond right
-                      TCropCase{"40,380,300,319", false}, // top and bottom 19 apart
-                      TCropCase{"40,380,40", false},      // three edges
-                      TCropCase{"40,380,40,554,1", false},
-                      TCropCase{"a,b,c,d", false}),
+    ::testing::Values(TCropCase{"40,380,40,554", true},    // a new photo's crop
+                      TCropCase{"1,416,1,589", true},      // every frame limit
+                      TCropCase{"40,60,40,60", true},      // exactly 20 apart
+                      TCropCase{"0,380,40,554", false},    // left above the frame
+                      TCropCase{"40,417,40,554", false},   // right past 416
+                      TCropCase{"40,380,0,554", false},    // top above the frame
+                      TCropCase{"40,380,40,590", false},   // bottom past 589
+                      TCropCase{"40,59,40,554", false},    // left and right 19 apart
+                      TCropCase{"380,40,40,554", false},   // left beyond right
+                      TCropCase{"40,380,300,319", false},  // top and bottom 19 apart
+                      TCropCase{"40,380,40", false},       // three edges
+                      TCropCase{"40,380,40,554,1", false}, TCropCase{"a,b,c,d", false}),
     [](const ::testing::TestParamInfo<TCropCase>& info) {
       return CaseName({info.param.Valid ? "Valid_" : "Invalid_", info.param.Text});
     });
@@ -130,7 +131,8 @@ TEST(SheetRange, ReadsOneSheetOrARangeAndChecksItAgainstTheDocument) {
 TEST(TerminalWait, DrawsABarOnATerminalAndNothingElsewhere) {
   EXPECT_EQ(TTerminalWait::BarLine("Adding files...", 0, 4, 2, 10),
             "Adding files... [#####     ]  50%");
-  EXPECT_EQ(TTerminalWait::BarLine("Opening a.TavDoc...", 1, 1, 1, 4), "Opening a.TavDoc... [    ]   0%");
+  EXPECT_EQ(TTerminalWait::BarLine("Opening a.TavDoc...", 1, 1, 1, 4),
+            "Opening a.TavDoc... [    ]   0%");
   EXPECT_EQ(TTerminalWait::BarLine("x", 0, 4, 9, 4), "x [####] 100%");
 
   for (const bool visible : {true, false}) {

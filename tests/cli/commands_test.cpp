@@ -1,23 +1,23 @@
 // Every subcommand as a user runs it: the real program on real photos and documents. After each
 // test the program's temporary folder must be empty again, also after a failed command.
+#include <gtest/gtest.h>
+
 #include <csignal>
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QThread>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
+#include <QProcess>
+#include <QThread>
 #include <QtEndian>
 
-#include <gtest/gtest.h>
-
-#include "PhotoDocument.h"
 #include "CliTestSupport.h"
 #include "Codecs.h"
+#include "PhotoDocument.h"
 #include "SheetRenderer.h"
 #include "Site.h"
 #include "TerminalWait.h"
@@ -67,7 +67,8 @@ TEST_F(CliCommands, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
       {{"info"}, "tavrolin-cli: missing the document"},
       {{"info", "a.TavDoc", "b.TavDoc"}, "tavrolin-cli: unexpected argument \"b.TavDoc\""},
       {{"info", "a.TavDoc", "--verbose"}, "tavrolin-cli: unknown option --verbose"},
-      {{"new", "x.TavDoc", "a.jpg", "--rows", "6"}, "tavrolin-cli: --rows: 6 is out of range (1 to 5)"},
+      {{"new", "x.TavDoc", "a.jpg", "--rows", "6"},
+       "tavrolin-cli: --rows: 6 is out of range (1 to 5)"},
       {{"new", "x.TavDoc", "a.jpg", "--columns"}, "tavrolin-cli: --columns needs a value"},
       {{"new", "a.jpg", "b.jpg"}, "tavrolin-cli: a.jpg is a photo's name"},
       {{"sheet", "d.TavDoc", "-o", "s.png"}, "tavrolin-cli: missing --page N"},
@@ -78,8 +79,8 @@ TEST_F(CliCommands, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
   for (const auto& [args, message] : cases) {
     const TRun run = Cli(args);
     EXPECT_EQ(run.Code, 2) << args.join(' ').toStdString();
-    EXPECT_TRUE(run.Err.startsWith(message))
-        << args.join(' ').toStdString() << "\n" << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.startsWith(message)) << args.join(' ').toStdString() << "\n"
+                                             << run.Err.toStdString();
   }
   EXPECT_FALSE(QFile::exists(Path("x.TavDoc")));
 }
@@ -133,7 +134,8 @@ TEST_F(CliCommands, InterruptStopsBetweenPhotosAndWritesNothing) {
   // The work folder appears with the first photo: by then the program listens for Ctrl-C.
   QElapsedTimer clock;
   clock.start();
-  while (TempLeftovers().isEmpty() && process.state() == QProcess::Running && clock.elapsed() < 30000)
+  while (TempLeftovers().isEmpty() && process.state() == QProcess::Running &&
+         clock.elapsed() < 30000)
     QThread::msleep(5);
   ASSERT_EQ(process.state(), QProcess::Running) << "finished before it could be interrupted";
   ::kill(static_cast<pid_t>(process.processId()), SIGINT);
@@ -160,8 +162,7 @@ TEST_F(CliCommands, NewImportsPhotosInTheOrderAddPhotosGivesThem) {
                               Photo("photos/c.jpeg", 400, 300), Photo("photos/notes.png")};
   const TRun run = Cli(QStringList{"new", "d.TavDoc"} + photos);
   ASSERT_EQ(run.Code, 0) << run.Err.toStdString();
-  EXPECT_EQ(run.Err.trimmed(),
-            "tavrolin-cli: skipped " + photos[3] + ": not a JPEG file by name");
+  EXPECT_EQ(run.Err.trimmed(), "tavrolin-cli: skipped " + photos[3] + ": not a JPEG file by name");
 
   const QJsonObject info = Info("d.TavDoc");
   EXPECT_EQ(Titles("d.TavDoc"), QStringList({"A.JPG", "b.jpg", "c.jpeg"}));
@@ -259,7 +260,8 @@ TEST_F(CliCommands, InfoShowsTheLayoutAndEveryPhoto) {
   EXPECT_EQ(lines[3], "Sheets:   2");
   EXPECT_TRUE(lines[5].startsWith("#  Title")) << lines[5].toStdString();
   const QString first = lines[6].simplified();
-  EXPECT_TRUE(first.startsWith("1 page one.jpg no grayscale 1 1 40,380,40,554 ")) << first.toStdString();
+  EXPECT_TRUE(first.startsWith("1 page one.jpg no grayscale 1 1 40,380,40,554 "))
+      << first.toStdString();
   EXPECT_TRUE(first.endsWith("bytes, 300 x 400")) << first.toStdString();
   EXPECT_TRUE(lines[7].simplified().startsWith("2 page two.jpg")) << lines[7].toStdString();
 }
@@ -336,8 +338,10 @@ TEST_F(CliCommands, SetRefusesValuesOutsideTheEditorsRangesAndChangesNothing) {
       {{"--crop", "0,380,40,554"}, "--crop: the edges must lie within"},
       {{"--crop", "40,417,40,554"}, "--crop: the edges must lie within"},
       {{"--crop", "40,380,40,590"}, "--crop: the edges must lie within"},
-      {{"--crop", "40,59,40,554"}, "--crop: the left and right edges must be at least 20 units apart"},
-      {{"--crop", "40,380,300,319"}, "--crop: the top and bottom edges must be at least 20 units apart"},
+      {{"--crop", "40,59,40,554"},
+       "--crop: the left and right edges must be at least 20 units apart"},
+      {{"--crop", "40,380,300,319"},
+       "--crop: the top and bottom edges must be at least 20 units apart"},
       {{"--crop", "40,380"}, "--crop: \"40,380\" is not four numbers"},
       {{"--rows", "0"}, "--rows: 0 is out of range (1 to 5)"},
       {{"--columns", "6"}, "--columns: 6 is out of range (1 to 5)"},
@@ -353,7 +357,8 @@ TEST_F(CliCommands, SetRefusesValuesOutsideTheEditorsRangesAndChangesNothing) {
     const TRun run = Cli(QStringList{"set", "d.TavDoc"} + options);
     EXPECT_EQ(run.Code, 2) << options.join(' ').toStdString();
     EXPECT_TRUE(run.Err.startsWith("tavrolin-cli: " + message))
-        << options.join(' ').toStdString() << "\n" << run.Err.toStdString();
+        << options.join(' ').toStdString() << "\n"
+        << run.Err.toStdString();
     EXPECT_TRUE(run.Err.contains("tavrolin-cli set --help")) << options.join(' ').toStdString();
   }
   EXPECT_EQ(ReadAll(Path("d.TavDoc")), before);
@@ -387,13 +392,15 @@ TEST_F(CliCommands, SetKeepsStoredValuesItWasNotAskedToChange) {
 // --- sheet ---
 
 TEST_F(CliCommands, SheetAtScaleTwoIsThePreviewWithoutTheRedMark) {
-  MakeDocument("d.TavDoc", {Photo("photos/1.jpg", 300, 400, {240, 230, 210}),
-                            Photo("photos/2.jpg", 400, 300, {200, 230, 240}),
-                            Photo("photos/3.jpg", 320, 420, {250, 250, 250}),
-                            Photo("photos/4.jpg", 300, 400, {220, 200, 180}),
-                            Photo("photos/5.jpg", 300, 400, {210, 240, 200})},
+  MakeDocument("d.TavDoc",
+               {Photo("photos/1.jpg", 300, 400, {240, 230, 210}),
+                Photo("photos/2.jpg", 400, 300, {200, 230, 240}),
+                Photo("photos/3.jpg", 320, 420, {250, 250, 250}),
+                Photo("photos/4.jpg", 300, 400, {220, 200, 180}),
+                Photo("photos/5.jpg", 300, 400, {210, 240, 200})},
                {"--rows", "2", "--columns", "2"});
-  ASSERT_EQ(Cli({"set", "d.TavDoc", "--photos", "1", "--type", "colored", "--brightness", "4"}).Code, 0);
+  ASSERT_EQ(
+      Cli({"set", "d.TavDoc", "--photos", "1", "--type", "colored", "--brightness", "4"}).Code, 0);
   ASSERT_EQ(Cli({"set", "d.TavDoc", "--photos", "2", "--crop", "5,300,60,500"}).Code, 0);
 
   for (int page = 1; page <= 2; ++page) {
@@ -423,7 +430,8 @@ TEST_F(CliCommands, SheetAtScaleTwoIsThePreviewWithoutTheRedMark) {
 
 TEST_F(CliCommands, SheetAtScaleTwelveIsThePrintedSheet) {
   MakeDocument("d.TavDoc", Photos(2));
-  const TRun run = Cli({"sheet", "d.TavDoc", "--page", "1", "--scale", "12", "--output", "big.png"});
+  const TRun run =
+      Cli({"sheet", "d.TavDoc", "--page", "1", "--scale", "12", "--output", "big.png"});
   ASSERT_EQ(run.Code, 0) << run.Err.toStdString();
   EXPECT_EQ(QImage(Path("big.png")).size(), QSize(2520, 3564));
 
@@ -489,7 +497,8 @@ TEST_F(CliCommands, PrintChecksItsTargetRangeAndCopies) {
 
   const TRun noPrinter = Cli({"print", "d.TavDoc", "--printer", "no-such-printer-here"});
   EXPECT_EQ(noPrinter.Code, 1);
-  EXPECT_TRUE(noPrinter.Err.startsWith("tavrolin-cli: there is no printer named \"no-such-printer-here\""))
+  EXPECT_TRUE(
+      noPrinter.Err.startsWith("tavrolin-cli: there is no printer named \"no-such-printer-here\""))
       << noPrinter.Err.toStdString();
 }
 

@@ -1,12 +1,12 @@
 // The install step of this build tree into a temporary prefix: the programs, the desktop entry,
 // the file type, icons, AppStream metadata and manual pages, each accepted by the desktop's own
 // checking tools.
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-
-#include <gtest/gtest.h>
 
 #include "CliTestSupport.h"
 #include "Site.h"
@@ -26,8 +26,9 @@ class Install : public ::testing::Test {
     Prefix = new QTemporaryDir();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DESTDIR"));
-    Result = new TRun(RunProgram(QStringLiteral(TAVROLIN_CMAKE_COMMAND),
-                                 {"--install", TAVROLIN_BUILD_DIR, "--prefix", Prefix->path()}, env));
+    Result =
+        new TRun(RunProgram(QStringLiteral(TAVROLIN_CMAKE_COMMAND),
+                            {"--install", TAVROLIN_BUILD_DIR, "--prefix", Prefix->path()}, env));
   }
   static void TearDownTestSuite() {
     delete Result;
@@ -93,12 +94,14 @@ TEST_F(Install, FileTypeClaimsTavDocFilesAndIsWellFormed) {
   }
   // The install step brings the prefix's MIME database up to date, so the type is known there.
   if (HaveTool("update-mime-database")) {
-    EXPECT_TRUE(ReadText(Installed("share/mime/globs2")).contains("application/x-tavrolin:*.tavdoc"));
+    EXPECT_TRUE(
+        ReadText(Installed("share/mime/globs2")).contains("application/x-tavrolin:*.tavdoc"));
   }
 }
 
 TEST_F(Install, MetadataAndManualPagesNameThisVersion) {
-  const QString metainfo = ReadText(Installed("share/metainfo/example.tavrolin.Tavrolin.metainfo.xml"));
+  const QString metainfo =
+      ReadText(Installed("share/metainfo/example.tavrolin.Tavrolin.metainfo.xml"));
   EXPECT_TRUE(metainfo.contains("<release version=\"" + tavrolin::ProgramVersion() + "\""));
   EXPECT_TRUE(metainfo.contains("<launchable type=\"desktop-id\">tavrolin.desktop</launchable>"));
   for (const char* page : {"share/man/man1/tavrolin.1", "share/man/man1/tavrolin-cli.1"}) {

@@ -273,7 +273,8 @@ TEST_F(SafeSave, MissingWorkingJpeg) {
   WriteAll(present, RandomBytes(3000, 6));
   const QString missing = Env.Path(QStringLiteral("work/1.jpg"));
   try {
-    SaveDocumentFile(Target, {}, {{&P, QStringLiteral("a"), present}, {&P, QStringLiteral("b"), missing}});
+    SaveDocumentFile(Target, {},
+                     {{&P, QStringLiteral("a"), present}, {&P, QStringLiteral("b"), missing}});
     FAIL() << "no error";
   } catch (const std::runtime_error& e) {
     EXPECT_STREQ(e.what(), "1.jpg: File not found");
@@ -304,8 +305,7 @@ TEST_F(SafeSave, DiskFull) {
   if (unshare(CLONE_NEWNS) != 0 ||
       mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
       mount("tavrolin-test", QFile::encodeName(small).constData(), "tmpfs", 0, "size=256k") != 0) {
-    GTEST_SKIP() << "a small file system needs a private mount namespace: "
-                 << std::strerror(errno);
+    GTEST_SKIP() << "a small file system needs a private mount namespace: " << std::strerror(errno);
   }
   const QString target = small + QStringLiteral("notes.TavDoc");
   WriteAll(target, Old);

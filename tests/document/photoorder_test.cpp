@@ -31,11 +31,11 @@ TEST(PhotoNames, ExtensionsDecideWhatIsAPhotoOrADocument) {
     bool Document;
   };
   const Case cases[] = {
-      {"/p/IMG_1.jpg", true, false},      {"/p/IMG_1.JPEG", true, false},
-      {"/p/scan.JpG", true, false},       {"/p/scan.png", false, false},
+      {"/p/IMG_1.jpg", true, false},        {"/p/IMG_1.JPEG", true, false},
+      {"/p/scan.JpG", true, false},         {"/p/scan.png", false, false},
       {"/p/archive.jpg.png", false, false}, {"/p/jpg", false, false},
-      {"/p.jpg/readme", false, false},    {"/p/notes.TavDoc", false, true},
-      {"/p/NOTES.TAVDOC", false, true},   {"/p/notes.tavdoc.bak", false, false},
+      {"/p.jpg/readme", false, false},      {"/p/notes.TavDoc", false, true},
+      {"/p/NOTES.TAVDOC", false, true},     {"/p/notes.tavdoc.bak", false, false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(IsJpegName(QString::fromUtf8(c.Path)), c.Jpeg) << c.Path;
@@ -127,9 +127,9 @@ TEST(RowMoves, SortByTitleIsStableOrdinalAndDropsTheSelectionOfMovedRows) {
 }
 
 TEST(RowMoves, SelectionAfterRemoval) {
-  EXPECT_EQ(SelectionAfterRemoval(2, 2), 1);   // the last three of five removed
-  EXPECT_EQ(SelectionAfterRemoval(1, 3), 1);   // rows 1 and 2 of five removed
-  EXPECT_EQ(SelectionAfterRemoval(0, 0), -1);  // everything removed
+  EXPECT_EQ(SelectionAfterRemoval(2, 2), 1);    // the last three of five removed
+  EXPECT_EQ(SelectionAfterRemoval(1, 3), 1);    // rows 1 and 2 of five removed
+  EXPECT_EQ(SelectionAfterRemoval(0, 0), -1);   // everything removed
   EXPECT_EQ(SelectionAfterRemoval(-1, 4), -1);  // nothing was selected
 }
 

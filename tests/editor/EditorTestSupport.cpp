@@ -122,9 +122,9 @@ testing::AssertionResult ShowsWindowOf(const QImage& zoom, const TFastDIB& full,
         for (int c = 0; c < 3; ++c) want[c] = PictureRow(full, sy)[3 * sx + c];
       for (int c = 0; c < 3; ++c)
         if (out[3 * x + c] != want[c])
-          return testing::AssertionFailure() << "pixel " << x << "," << y << " channel " << c
-                                             << ": " << int(out[3 * x + c]) << " vs "
-                                             << int(want[c]);
+          return testing::AssertionFailure()
+                 << "pixel " << x << "," << y << " channel " << c << ": " << int(out[3 * x + c])
+                 << " vs " << int(want[c]);
     }
   }
   return testing::AssertionSuccess();

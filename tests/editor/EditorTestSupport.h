@@ -2,11 +2,11 @@
 // Shared by the editor's tests: real photo records made from small JPEGs in a private folder, a
 // host that stands in for the main window and records what the editor asks of it (with the
 // scripted wait dialog of all tests), and helpers that deliver real mouse events to widgets.
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include <QImage>
 #include <QString>
@@ -40,7 +40,10 @@ class TFakeHost : public IEditorHost {
  public:
   void ShowPrintPreview() override;
   void ShowOnImagePage(const QImage& picture) override;
-  void RestoreImagePage() override { ++Restores; ImagePage = QImage(); }
+  void RestoreImagePage() override {
+    ++Restores;
+    ImagePage = QImage();
+  }
   void ActivateLeftPage(int index) override { LeftPages.push_back(index); }
   void ActivateRightPage(int index) override { RightPages.push_back(index); }
   std::vector<TShpora*> Photos() override { return List; }

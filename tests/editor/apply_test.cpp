@@ -47,10 +47,9 @@ class ApplyToManyTest : public testing::Test {
   }
   static bool HasDefaults(const TShpora& p) {
     const TShporaData d;
-    return p.ImageType == d.ImageType && p.Rotation == d.Rotation &&
-           p.Brightness == d.Brightness && p.Contrast == d.Contrast &&
-           p.CropLeft == d.CropLeft && p.CropRight == d.CropRight && p.CropTop == d.CropTop &&
-           p.CropBottom == d.CropBottom;
+    return p.ImageType == d.ImageType && p.Rotation == d.Rotation && p.Brightness == d.Brightness &&
+           p.Contrast == d.Contrast && p.CropLeft == d.CropLeft && p.CropRight == d.CropRight &&
+           p.CropTop == d.CropTop && p.CropBottom == d.CropBottom;
   }
   void ExpectLoopClosedCleanly() {
     EXPECT_EQ(Host.WaitDialog.Shows(), 1);
@@ -93,8 +92,7 @@ TEST_P(ApplyScopes, OnlyPositionsInScopeTakeTheValuesAndAreReprocessed) {
   for (int p = 1; p <= 5; ++p) {
     SCOPED_TRACE(p);
     const TShpora& photo = *Host.List[p - 1];
-    const bool affected =
-        std::find(c.Affected.begin(), c.Affected.end(), p) != c.Affected.end();
+    const bool affected = std::find(c.Affected.begin(), c.Affected.end(), p) != c.Affected.end();
     EXPECT_EQ(photo.Preview != nullptr, affected);
     EXPECT_EQ(photo.FullImage, nullptr);
     if (&photo == Open) continue;  // it takes its own values either way

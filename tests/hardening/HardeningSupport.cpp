@@ -105,9 +105,8 @@ void TSmallDisk::Release() {
 }
 
 QStringList FilesIn(const QString& folder) {
-  QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                 QDir::NoDotAndDotDot,
-                                             QDir::Name);
+  QStringList names = QDir(folder).entryList(
+      QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
   names.removeAll(QLatin1String(kFiller));
   return names;
 }
@@ -133,7 +132,8 @@ int RunInstance(const QString& document) {
   std::cout << "ready " << form->WorkFolder().toStdString() << '\n';
   for (int i = 0; i < form->PhotoCount(); ++i)
     std::cout << "file " << form->Photo(i)->WorkFile.toStdString() << '\n';
-  for (const QString& error : prompts.Errors()) std::cout << "error " << error.toStdString() << '\n';
+  for (const QString& error : prompts.Errors())
+    std::cout << "error " << error.toStdString() << '\n';
   std::cout << "end" << std::endl;
   std::string line;
   while (std::getline(std::cin, line) && line != "close") {

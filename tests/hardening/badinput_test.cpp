@@ -45,10 +45,14 @@ class BadInput : public AppTest {
 // What the seed photos of the fuzzer are: taken (a row) or refused (a message naming the file).
 TEST_F(BadInput, EveryCorpusPhotoIsTakenOrRefusedAndTheRowsBeforeStay) {
   const std::map<QString, bool> taken = {
-      {QStringLiteral("wide.jpg"), true},           {QStringLiteral("tall-progressive.jpg"), true},
-      {QStringLiteral("gray.jpg"), true},           {QStringLiteral("cmyk.jpg"), true},
-      {QStringLiteral("one-pixel.jpg"), true},      {QStringLiteral("truncated.jpg"), false},
-      {QStringLiteral("png-renamed.jpg"), false},   {QStringLiteral("empty.jpg"), false},
+      {QStringLiteral("wide.jpg"), true},
+      {QStringLiteral("tall-progressive.jpg"), true},
+      {QStringLiteral("gray.jpg"), true},
+      {QStringLiteral("cmyk.jpg"), true},
+      {QStringLiteral("one-pixel.jpg"), true},
+      {QStringLiteral("truncated.jpg"), false},
+      {QStringLiteral("png-renamed.jpg"), false},
+      {QStringLiteral("empty.jpg"), false},
       {QStringLiteral("3000x1-header.jpg"), false},
       {QStringLiteral("65500x65500-header.jpg"), false},
       {QStringLiteral("65500x65500-progressive-header.jpg"), false},
@@ -190,7 +194,8 @@ TEST_F(BadInput, LengthFieldsNegativeHugeOrPastTheEnd) {
       {"title past the end", TDocBytes().Parameters(p).Int(50).Raw("ab").Bytes},
       {"jpeg length -2^31", TDocBytes().Parameters(p).Title("t").Int(int32_t(0x80000000)).Bytes},
       {"jpeg length 2^31-1", TDocBytes().Parameters(p).Title("t").Int(0x7FFFFFFF).Raw(jpeg).Bytes},
-      {"jpeg past the end", TDocBytes().Parameters(p).Title("t").Int(jpeg.size() + 1).Raw(jpeg).Bytes},
+      {"jpeg past the end",
+       TDocBytes().Parameters(p).Title("t").Int(jpeg.size() + 1).Raw(jpeg).Bytes},
       {"parameters cut", TDocBytes().Int(1).Int(2).Bytes},
       {"nothing more", QByteArray()},
   };
@@ -219,8 +224,8 @@ TEST(BadAddresses, CacheAndInstallerNamesStayPlainNames) {
   for (const char* url : {"http://", "http://.", "http://..", "..", ".", "http://a/..",
                           "http://a/.", "http://a/", "http://", "/"}) {
     SCOPED_TRACE(url);
-    for (const QString& name : {UrlToFileName(QString::fromUtf8(url)),
-                                InstallerFileName(QString::fromUtf8(url))}) {
+    for (const QString& name :
+         {UrlToFileName(QString::fromUtf8(url)), InstallerFileName(QString::fromUtf8(url))}) {
       EXPECT_FALSE(name.isEmpty());
       EXPECT_NE(name, QStringLiteral("."));
       EXPECT_NE(name, QStringLiteral(".."));
@@ -229,7 +234,8 @@ TEST(BadAddresses, CacheAndInstallerNamesStayPlainNames) {
   }
   EXPECT_EQ(UrlToFileName(QStringLiteral("http://")), QStringLiteral("-"));
   EXPECT_EQ(UrlToFileName(QStringLiteral("http://..")), QStringLiteral("--"));
-  EXPECT_EQ(UrlToFileName(QStringLiteral("http://host/ads/a.jpg")), QStringLiteral("host-ads-a.jpg"));
+  EXPECT_EQ(UrlToFileName(QStringLiteral("http://host/ads/a.jpg")),
+            QStringLiteral("host-ads-a.jpg"));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Close requests during the long loops that pump events (adding photos, opening a document,
-// "Apply to many...", exporting, downloading the installer): the wait dialog lets the window manager's close request in at
-// every item. It must not clear the list under the loop's feet: the request is refused, the loop
-// ends normally, and a close afterwards works and cleans up.
+// "Apply to many...", exporting, downloading the installer): the wait dialog lets the window
+// manager's close request in at every item. It must not clear the list under the loop's feet: the
+// request is refused, the loop ends normally, and a close afterwards works and cleans up.
 #include <gtest/gtest.h>
 
 #include <functional>

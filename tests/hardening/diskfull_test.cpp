@@ -21,7 +21,8 @@ using hardening::TSmallDisk;
 class DiskFull : public AppTest {
  protected:
   void RequireSmallDisk(const TSmallDisk& disk) {
-    if (!disk.Usable()) GTEST_SKIP() << "no small disk can be made here: " << disk.Why().toStdString();
+    if (!disk.Usable())
+      GTEST_SKIP() << "no small disk can be made here: " << disk.Why().toStdString();
   }
   // The message a full disk gives: "Disk full" on a real file system; under the file-size
   // limit the system says "File too large" instead.
@@ -68,8 +69,8 @@ TEST_F(DiskFull, SavingKeepsThePreviousDocumentAndLeavesNoTemporaryFile) {
 }
 
 TEST_F(DiskFull, ExportingKeepsThePagesWrittenBeforeAndNoPartialPage) {
-  FormWithRows({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
-                QStringLiteral("d")});
+  FormWithRows(
+      {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")});
   const QString root = Env.Path(QStringLiteral("small"));
   TSmallDisk disk(root, 4 * 1024 * 1024);
   RequireSmallDisk(disk);

@@ -3,9 +3,9 @@
 // stays usable with its list as it was. As root every folder is writable, so "cannot be written"
 // is made with a file standing where a folder should be, and, where mounts are possible, with a
 // read-only file system.
-#include <sys/mount.h>
-
 #include <gtest/gtest.h>
+
+#include <sys/mount.h>
 
 #include <QAction>
 #include <QDir>
@@ -27,9 +27,8 @@ class TUnwritableFolder {
  public:
   explicit TUnwritableFolder(const QString& path) : Path(path) {
     QDir().mkpath(path);
-    if (hardening::PrivateMounts &&
-        mount("tavrolin-readonly", QFile::encodeName(path).constData(), "tmpfs", MS_RDONLY,
-              "size=64k") == 0) {
+    if (hardening::PrivateMounts && mount("tavrolin-readonly", QFile::encodeName(path).constData(),
+                                          "tmpfs", MS_RDONLY, "size=64k") == 0) {
       Mounted = true;
       return;
     }

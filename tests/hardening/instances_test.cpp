@@ -65,9 +65,15 @@ TEST(TwoInstances, SeparateWorkFoldersAndNeitherDeletesTheOthersFiles) {
   const QString doc = env.Path(QStringLiteral("docs/three.TavDoc"));
   apptest::WriteAll(doc, TDocBytes()
                              .Header(2, 2, 0, 3)
-                             .Parameters(p).Title(QStringLiteral("a")).Jpeg(jpeg)
-                             .Parameters(p).Title(QStringLiteral("b")).Jpeg(jpeg)
-                             .Parameters(p).Title(QStringLiteral("c")).Jpeg(jpeg)
+                             .Parameters(p)
+                             .Title(QStringLiteral("a"))
+                             .Jpeg(jpeg)
+                             .Parameters(p)
+                             .Title(QStringLiteral("b"))
+                             .Jpeg(jpeg)
+                             .Parameters(p)
+                             .Title(QStringLiteral("c"))
+                             .Jpeg(jpeg)
                              .Bytes);
   // Both start at once, with the same temporary folder.
   TInstance first, second;
@@ -86,7 +92,8 @@ TEST(TwoInstances, SeparateWorkFoldersAndNeitherDeletesTheOthersFiles) {
   EXPECT_EQ(first.Close(), QStringLiteral("closed"));
   for (const QString& file : first.Files) EXPECT_FALSE(QFileInfo::exists(file));
   EXPECT_FALSE(QFileInfo::exists(first.WorkFolder));
-  for (const QString& file : second.Files) EXPECT_TRUE(QFileInfo::exists(file)) << file.toStdString();
+  for (const QString& file : second.Files)
+    EXPECT_TRUE(QFileInfo::exists(file)) << file.toStdString();
 
   EXPECT_EQ(second.Close(), QStringLiteral("closed"));
   EXPECT_EQ(QDir(env.Temp()).entryList({QStringLiteral("Tavrolin-*")}, QDir::AllEntries),
@@ -99,8 +106,12 @@ TEST(TwoInstances, TheSecondWindowOnADocumentCannotSaveOverTheFirst) {
   apptest::WriteJpeg(photo, 24, 32, 3);
   const std::vector<int32_t> p{0, 1, 1, 1, 40, 380, 40, 554};
   const QString doc = env.Path(QStringLiteral("one.TavDoc"));
-  apptest::WriteAll(doc, TDocBytes().Header(2, 2, 0, 1).Parameters(p).Title(QStringLiteral("a"))
-                             .Jpeg(ReadAll(photo)).Bytes);
+  apptest::WriteAll(doc, TDocBytes()
+                             .Header(2, 2, 0, 1)
+                             .Parameters(p)
+                             .Title(QStringLiteral("a"))
+                             .Jpeg(ReadAll(photo))
+                             .Bytes);
   TInstance first, second;
   first.Start(doc);
   first.ReadReport();

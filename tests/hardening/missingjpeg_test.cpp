@@ -81,7 +81,8 @@ TEST_F(MissingWorkingJpeg, SavingFailsAndKeepsThePreviousDocument) {
   Form->SaveasTavrolinDocument1->trigger();
   ExpectOneErrorAboutTheLostFile(0);
   EXPECT_EQ(ReadAll(doc), old);
-  EXPECT_EQ(FilesIn(Env.Path(QStringLiteral("docs"))), QStringList({QStringLiteral("notes.TavDoc")}));
+  EXPECT_EQ(FilesIn(Env.Path(QStringLiteral("docs"))),
+            QStringList({QStringLiteral("notes.TavDoc")}));
   EXPECT_EQ(Form->windowTitle(), title);
   ExpectTheRestIntact();
 }

@@ -69,7 +69,13 @@ TEST_F(Codecs, ImportDecoderGivesColourForEveryColourSpace) {
     const QString path = Write("s.jpg", MakeJpeg(40, 16, c.space, c.components));
     int seenW = 0, seenH = 0;
     auto image = DecodeJpegAsColor(
-        path, [&](int w, int h) { seenW = w; seenH = h; return 2; }, true);
+        path,
+        [&](int w, int h) {
+          seenW = w;
+          seenH = h;
+          return 2;
+        },
+        true);
     EXPECT_EQ(image->BitCount(), 24);
     EXPECT_EQ(image->Width(), 20);
     EXPECT_EQ(image->AbsHeight, 8);
@@ -95,7 +101,9 @@ TEST_F(Codecs, BrokenFilesRaiseReadableErrors) {
       EXPECT_NE(std::string(e.what()).find(QFileInfo(path).fileName().toStdString()),
                 std::string::npos);
     }
-    EXPECT_THROW(DecodeJpegAsColor(path, [](int, int) { return 1; }, true), std::runtime_error);
+    EXPECT_THROW(DecodeJpegAsColor(
+                     path, [](int, int) { return 1; }, true),
+                 std::runtime_error);
   }
 }
 

@@ -324,9 +324,7 @@ TEST(ConvertInto, ASmallerTargetGetsTheCommonPart) {
 // exactly (57 and 132 survive the 5-bit components of 16 bits).
 constexpr BgrPixel Colours[4] = {{0, 0, 0}, {255, 255, 255}, {132, 57, 255}, {57, 255, 0}};
 
-int ColourIndex(int x, int y, int depth) {
-  return (x + 2 * y) % (depth == 1 ? 2 : 4);
-}
+int ColourIndex(int x, int y, int depth) { return (x + 2 * y) % (depth == 1 ? 2 : 4); }
 
 void PutPixel(TFastDIB& image, int x, int y, int index) {
   uint8_t* row = image.Scanlines[y];

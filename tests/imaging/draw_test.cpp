@@ -15,9 +15,7 @@
 
 // Fontconfig keeps its configuration until the process ends; under LeakSanitizer (the
 // sanitizer build) that is no leak of ours.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig\n";
-}
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
 
 namespace {
 
@@ -211,13 +209,26 @@ struct PaintCase {
 std::string PaintCaseName(const testing::TestParamInfo<PaintCase>& info) {
   const char* format = "Other";
   switch (info.param.format) {
-    case QImage::Format_RGB32: format = "RGB32"; break;
-    case QImage::Format_BGR888: format = "BGR888"; break;
-    case QImage::Format_RGB888: format = "RGB888"; break;
-    case QImage::Format_ARGB32_Premultiplied: format = "ARGB32Premultiplied"; break;
-    case QImage::Format_RGBX8888: format = "RGBX8888"; break;
-    case QImage::Format_RGBA8888: format = "RGBA8888"; break;
-    default: break;
+    case QImage::Format_RGB32:
+      format = "RGB32";
+      break;
+    case QImage::Format_BGR888:
+      format = "BGR888";
+      break;
+    case QImage::Format_RGB888:
+      format = "RGB888";
+      break;
+    case QImage::Format_ARGB32_Premultiplied:
+      format = "ARGB32Premultiplied";
+      break;
+    case QImage::Format_RGBX8888:
+      format = "RGBX8888";
+      break;
+    case QImage::Format_RGBA8888:
+      format = "RGBA8888";
+      break;
+    default:
+      break;
   }
   return "Bits" + std::to_string(info.param.depth) + "To" + format;
 }

@@ -132,8 +132,8 @@ TEST(AttachRegion, RectanglesThatClipToNothingLeaveTheViewEmpty) {
   TFastDIB empty;
   struct {
     int x, y, w, h;
-  } cases[] = {{100, 0, 10, 10}, {0, 50, 10, 10}, {-20, 0, 10, 10}, {0, 0, 0, 10},
-               {0, 0, 10, -1},   {0, -30, 10, 20}};
+  } cases[] = {{100, 0, 10, 10}, {0, 50, 10, 10}, {-20, 0, 10, 10},
+               {0, 0, 0, 10},    {0, 0, 10, -1},  {0, -30, 10, 20}};
   for (auto c : cases) {
     TFastDIB view;
     view.AttachRegion(source, c.x, c.y, c.w, c.h);

@@ -1,6 +1,7 @@
 // DecodeReduceEncode, the import's decoding, reduction and encoding made side by side: the same
 // reduced picture and the same JPEG bytes as the three steps one after the other, on one thread
-// or several, for every colour space and for reductions up and down; broken photos fail the same way.
+// or several, for every colour space and for reductions up and down; broken photos fail the same
+// way.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -23,7 +24,8 @@ QByteArray PhotoJpeg(int w, int h, J_COLOR_SPACE space, int components) {
   return EncodeWithLibjpeg(w, h, {space, 92, false}, [&](int y, unsigned char* row) {
     for (int x = 0; x < w; ++x)
       for (int k = 0; k < components; ++k)
-        row[size_t(x * components + k)] = uint8_t((x * (k + 1) + y * 3 + ((x ^ y) & 15) * 4) & 0xFF);
+        row[size_t(x * components + k)] =
+            uint8_t((x * (k + 1) + y * 3 + ((x ^ y) & 15) * 4) & 0xFF);
   });
 }
 
@@ -68,9 +70,10 @@ TEST_F(DecodeReduceEncodeTest, GivesWhatTheThreeStepsGive) {
     J_COLOR_SPACE space;
     int components;
   };
-  const Case cases[] = {{650, 480, JCS_RGB, 3},   {333, 517, JCS_RGB, 3},  {150, 90, JCS_RGB, 3},
-                        {640, 400, JCS_GRAYSCALE, 1}, {310, 250, JCS_CMYK, 4}, {1, 300, JCS_RGB, 3},
-                        {200, 200, JCS_RGB, 3}, {2600, 1900, JCS_RGB, 3}};
+  const Case cases[] = {{650, 480, JCS_RGB, 3},  {333, 517, JCS_RGB, 3},
+                        {150, 90, JCS_RGB, 3},   {640, 400, JCS_GRAYSCALE, 1},
+                        {310, 250, JCS_CMYK, 4}, {1, 300, JCS_RGB, 3},
+                        {200, 200, JCS_RGB, 3},  {2600, 1900, JCS_RGB, 3}};
   for (const Case& c : cases) {
     const QString path = Write(QStringLiteral("p%1x%2-%3.jpg").arg(c.w).arg(c.h).arg(int(c.space)),
                                PhotoJpeg(c.w, c.h, c.space, c.components));
@@ -81,8 +84,8 @@ TEST_F(DecodeReduceEncodeTest, GivesWhatTheThreeStepsGive) {
     decoded->QuickResizeInto(reduced);
     const QByteArray jpeg = EncodeJpeg(reduced, 90);
     for (int threads : {1, 2, 3, 4, 8}) {
-      SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " space " << c.space << ", "
-                                      << threads << " thread(s)");
+      SCOPED_TRACE(testing::Message()
+                   << c.w << "x" << c.h << " space " << c.space << ", " << threads << " thread(s)");
       SetPixelThreads(threads);
       const TReducedPhoto photo = DecodeReduceEncode(path, Denominator, ToLonger200, 90);
       EXPECT_EQ(photo.DecodedWidth, decoded->Width());

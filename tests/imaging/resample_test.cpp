@@ -476,10 +476,10 @@ TEST_P(ResampleAgainstReference, UpAndDownscalesMatchTapByTap) {
 }
 
 std::string FilterName(const testing::TestParamInfo<int>& info) {
-  static const char* const names[16] = {"Nearest",  "Box",      "Triangle",   "Hann",
-                                        "Hamming",  "Hermite",  "Bell",       "CatmullRom",
-                                        "BSpline",  "Spline16", "Mitchell",   "Gaussian",
-                                        "Spline36", "Sinc",     "Lanczos3",   "Blackman"};
+  static const char* const names[16] = {"Nearest",  "Box",      "Triangle", "Hann",
+                                        "Hamming",  "Hermite",  "Bell",     "CatmullRom",
+                                        "BSpline",  "Spline16", "Mitchell", "Gaussian",
+                                        "Spline36", "Sinc",     "Lanczos3", "Blackman"};
   return names[info.param];
 }
 

@@ -162,7 +162,8 @@ TEST_F(RowRanges, CoverEveryRowOnceAndPassErrorsOn) {
         for (int32_t r = begin; r < end; ++r) seen[size_t(r)]++;
       });
       for (int32_t r = 0; r < count; ++r)
-        ASSERT_EQ(seen[size_t(r)], 1) << "row " << r << " of " << count << ", " << threads << " threads";
+        ASSERT_EQ(seen[size_t(r)], 1)
+            << "row " << r << " of " << count << ", " << threads << " threads";
       // A pass this large is cut into pieces for the helpers, whether or not they get to run.
       if (count >= 1000) {
         EXPECT_GT(calls, 1) << count << " rows, " << threads << " threads";

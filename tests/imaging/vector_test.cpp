@@ -38,7 +38,8 @@ class FastForms : public testing::Test {
   void SetUp() override {
     Threads = PixelThreads();
     SetVectorLoopsEnabled(true);
-    if (!VectorLoopsEnabled()) GTEST_SKIP() << "this processor has no AVX2: only the plain loops run";
+    if (!VectorLoopsEnabled())
+      GTEST_SKIP() << "this processor has no AVX2: only the plain loops run";
   }
   void TearDown() override {
     SetVectorLoopsEnabled(true);
@@ -76,8 +77,8 @@ TEST_F(FastForms, ResampleIntoEveryKernelDepthAndSize) {
   for (const SizeCase& c : cases) {
     TFastDIB source(c.sw, c.depth, c.sh);
     FillRandom(source, uint32_t(c.sw * 7 + c.dh));
-    const int filters[] = {FilterNearest, FilterBox,      FilterTriangle, FilterHermite,
-                           FilterBell,    FilterMitchell, FilterGaussian, FilterSpline36,
+    const int filters[] = {FilterNearest,  FilterBox,      FilterTriangle, FilterHermite,
+                           FilterBell,     FilterMitchell, FilterGaussian, FilterSpline36,
                            FilterLanczos3, FilterBlackman};
     for (int filter : filters) {
       if (c.sw * c.sh > 500000 && filter != FilterBox && filter != FilterBlackman) continue;
@@ -97,7 +98,8 @@ TEST_F(FastForms, ResampleIntoFromViewsAtEveryEdgeOfTheirSource) {
   // the loops must read only the view's own pixels, and give what a copy of them gives.
   TFastDIB photo(203, 24, 157);
   FillRandom(photo, 5);
-  const int rects[][4] = {{150, 0, 53, 157}, {0, 100, 203, 57}, {1, 1, 201, 155}, {190, 150, 13, 7}};
+  const int rects[][4] = {
+      {150, 0, 53, 157}, {0, 100, 203, 57}, {1, 1, 201, 155}, {190, 150, 13, 7}};
   for (const auto& r : rects) {
     TFastDIB view;
     view.AttachRegion(photo, r[0], r[1], r[2], r[3]);
@@ -120,10 +122,10 @@ TEST_F(FastForms, ResampleIntoFromViewsAtEveryEdgeOfTheirSource) {
 }
 
 TEST_F(FastForms, QuickResizeIntoAtTheImportsSizesAndTheEdges) {
-  const SizeCase cases[] = {{24, 1632, 1224, 1500, 1125}, {24, 1507, 848, 1500, 844},
-                            {24, 2000, 1500, 1500, 1125}, {24, 17, 9, 16, 8},
-                            {24, 9, 9, 8, 3},             {24, 3, 5, 30, 7},
-                            {24, 100, 1, 9, 1},           {8, 300, 200, 211, 150}};
+  const SizeCase cases[] = {
+      {24, 1632, 1224, 1500, 1125}, {24, 1507, 848, 1500, 844}, {24, 2000, 1500, 1500, 1125},
+      {24, 17, 9, 16, 8},           {24, 9, 9, 8, 3},           {24, 3, 5, 30, 7},
+      {24, 100, 1, 9, 1},           {8, 300, 200, 211, 150}};
   for (const SizeCase& c : cases) {
     TFastDIB source(c.sw, c.depth, c.sh);
     FillRandom(source, uint32_t(c.sw + c.dw));
@@ -175,7 +177,8 @@ TEST_F(FastForms, DrawToWritesABitmapOfEveryByteOrder) {
   for (int w : {1, 5, 6, 7, 11, 16, 17, 451}) {
     TFastDIB cell(w, 24, 9);
     FillRandom(cell, uint32_t(w));
-    for (QImage::Format format : {QImage::Format_RGB888, QImage::Format_BGR888, QImage::Format_RGB32}) {
+    for (QImage::Format format :
+         {QImage::Format_RGB888, QImage::Format_BGR888, QImage::Format_RGB32}) {
       for (int x : {0, 3, -2, 460 - w}) {
         auto make = [&] {
           QImage bitmap(462, 12, format);
@@ -188,7 +191,8 @@ TEST_F(FastForms, DrawToWritesABitmapOfEveryByteOrder) {
           std::vector<uint8_t> bytes;
           const qsizetype used = qsizetype(bitmap.width()) * bitmap.depth() / 8;
           for (int line = 0; line < bitmap.height(); ++line)
-            bytes.insert(bytes.end(), bitmap.constScanLine(line), bitmap.constScanLine(line) + used);
+            bytes.insert(bytes.end(), bitmap.constScanLine(line),
+                         bitmap.constScanLine(line) + used);
           return bytes;
         };
         EXPECT_EQ(Plain(make), Fast(make)) << "width " << w << " at " << x << ", format " << format;

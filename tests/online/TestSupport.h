@@ -1,5 +1,10 @@
 #pragma once
 // Small helpers shared by the online tests; the wait dialog is the scripted one of all tests.
+#include <chrono>
+#include <functional>
+#include <thread>
+#include <vector>
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
@@ -7,10 +12,6 @@
 #include <QFileInfo>
 #include <QString>
 #include <QStringList>
-#include <chrono>
-#include <functional>
-#include <thread>
-#include <vector>
 
 #include "ScriptedWait.h"
 

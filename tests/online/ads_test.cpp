@@ -1,16 +1,16 @@
 // The advertising slots: downloads into the cache, pictures from the cache without a request,
 // undecodable names, empty slots, margin texts, no partial cache entries, and shutdown while
 // downloads are under way.
-#include "Ads.h"
-
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
 
 #include <QBuffer>
 #include <QImage>
 #include <QTemporaryDir>
-#include <memory>
-#include <set>
 
+#include "Ads.h"
 #include "Http.h"
 #include "TestServers.h"
 #include "TestSupport.h"

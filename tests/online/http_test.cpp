@@ -1,13 +1,13 @@
 // The shared GET against answers nginx would never give: what each of the three downloads makes
 // of a missing or non-numeric length, a body cut off, an empty body, an error page, a stall.
-#include "Http.h"
-
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <stdexcept>
 
+#include <QTemporaryDir>
+
 #include "Ads.h"
+#include "Http.h"
 #include "TestServers.h"
 #include "TestSupport.h"
 #include "Update.h"

@@ -3,11 +3,12 @@
 // thread (never to a window that is closing).
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
+
 #include <QObject>
 #include <QTemporaryDir>
 #include <QThread>
-#include <memory>
-#include <optional>
 
 #include "Ads.h"
 #include "RemoteSettings.h"

@@ -1,16 +1,16 @@
 // The vendor web site as shipped in server/, run by nginx through server/start: the pings as its
 // logs keep them, the documented example settings with its pictures, the pages the program
 // opens, and no error page where the program expects content.
-#include "Site.h"
-
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <algorithm>
+
+#include <QTemporaryDir>
 
 #include "Ads.h"
 #include "Http.h"
 #include "RemoteSettings.h"
+#include "Site.h"
 #include "Stat.h"
 #include "TestServers.h"
 #include "TestSupport.h"

@@ -96,8 +96,8 @@ inline JpegInfo ReadJpegInfo(const QString& path) {
   jpeg_decompress_struct d{};
   jpeg_error_mgr err{};
   StartLibjpegDecoder(d, err, data);
-  info = JpegInfo{static_cast<int>(d.image_width), static_cast<int>(d.image_height),
-                  d.num_components};
+  info =
+      JpegInfo{static_cast<int>(d.image_width), static_cast<int>(d.image_height), d.num_components};
   jpeg_destroy_decompress(&d);
   return info;
 }

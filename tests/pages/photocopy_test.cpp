@@ -153,8 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(ReferenceCase{1, 1}, ReferenceCase{0, 0}, ReferenceCase{-7, -3},
                     ReferenceCase{2, 5}, ReferenceCase{5, -9}, ReferenceCase{8, 9},
                     ReferenceCase{20, 20}, ReferenceCase{3, -20}, ReferenceCase{13, 2},
-                    ReferenceCase{60, 1},     // one block larger than the picture
-                    ReferenceCase{96, 0}),    // block exactly the picture's longer side
+                    ReferenceCase{60, 1},   // one block larger than the picture
+                    ReferenceCase{96, 0}),  // block exactly the picture's longer side
     [](const testing::TestParamInfo<ReferenceCase>& info) {
       return CaseName({"Brightness", info.param.brightness, "_Contrast", info.param.contrast});
     });
@@ -201,8 +201,8 @@ INSTANTIATE_TEST_SUITE_P(
                     PixelCase{100, 200, 0, 72},                                // r = 73
                     PixelCase{187, 200, 0, 255}, PixelCase{187, 200, 1, 255},  // r = 231
                     PixelCase{186, 200, 0, 229}, PixelCase{186, 200, 1, 226},  // r = 230
-                    PixelCase{71, 200, 0, 19},   PixelCase{71, 200, 1, 14},    // r = 20
-                    PixelCase{72, 205, 0, 0},    PixelCase{72, 205, 1, 0},     // r = 19
+                    PixelCase{71, 200, 0, 19}, PixelCase{71, 200, 1, 14},      // r = 20
+                    PixelCase{72, 205, 0, 0}, PixelCase{72, 205, 1, 0},        // r = 19
                     PixelCase{59, 200, 0, 0},                                  // below k
                     PixelCase{1, 2, 0, 127}),                                  // 127.5 -> 128
     [](const testing::TestParamInfo<PixelCase>& info) {

@@ -1,12 +1,13 @@
 // The photo page record: the import of a photo, working-file names, defaults and lifetime.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fcntl.h>
-#include <stdexcept>
-#include <ostream>
-#include <string>
 #include <unistd.h>
+
+#include <cstdio>
+#include <ostream>
+#include <stdexcept>
+#include <string>
 
 #include <QDir>
 #include <QFile>
@@ -76,7 +77,7 @@ TEST(ImportScale, RatioBoundariesChooseTheDenominator) {
   struct {
     int w, h, denominator;
   } cases[] = {{2249, 100, 1}, {2250, 100, 2}, {100, 4499, 2}, {4500, 10, 4},
-               {8999, 10, 4},  {9000, 10, 8}, {60000, 5, 8},  {1, 1, 1}};
+               {8999, 10, 4},  {9000, 10, 8},  {60000, 5, 8},  {1, 1, 1}};
   for (const auto& c : cases)
     EXPECT_EQ(TShpora::ImportScaleDenominator(c.w, c.h), c.denominator) << c.w << " x " << c.h;
 }

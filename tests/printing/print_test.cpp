@@ -114,8 +114,7 @@ TEST_F(PrintTest, AllPagesOneCopy) {
   EXPECT_EQ(Printer->copyCount(), 1);
   EXPECT_EQ(Printer->pageLayout().orientation(), QPageLayout::Portrait);
   for (TShpora* photo : Photos) EXPECT_EQ(photo->FullImage, nullptr);
-  EXPECT_EQ(QDir(Document.Dir.path()).entryList({"out.pdf*"}, QDir::Files),
-            QStringList{"out.pdf"});
+  EXPECT_EQ(QDir(Document.Dir.path()).entryList({"out.pdf*"}, QDir::Files), QStringList{"out.pdf"});
 }
 
 TEST_F(PrintTest, PageRangeTwoToTwo) {
@@ -180,7 +179,7 @@ TEST_F(PrintTest, RangeRule) {
   };
   // Offered pages 1 to 5.
   const Case cases[] = {
-      {true, 2, 3, 1, 5}, {false, 2, 3, 2, 3}, {false, 4, 4, 4, 4},
+      {true, 2, 3, 1, 5},  {false, 2, 3, 2, 3}, {false, 4, 4, 4, 4},
       {false, 0, 9, 1, 5}, {false, 0, 0, 1, 0},  // no page chosen: nothing
   };
   for (const Case& c : cases) {
@@ -252,8 +251,7 @@ TEST_F(PrintTest, RenderFailureAbortsTheJobAndKeepsTheFile) {
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), QByteArray("the user's old file"));
   }
-  EXPECT_EQ(QDir(Document.Dir.path()).entryList({"out.pdf*"}, QDir::Files),
-            QStringList{"out.pdf"})
+  EXPECT_EQ(QDir(Document.Dir.path()).entryList({"out.pdf*"}, QDir::Files), QStringList{"out.pdf"})
       << "no half-written job left beside it";
   EXPECT_EQ(Printer->outputFileName(), Output);
 

@@ -6,7 +6,7 @@
 #include "JpegFixture.h"
 
 const std::vector<TRgb> kPalette = {
-    {220, 40, 40}, {40, 160, 60}, {40, 60, 200}, {230, 200, 40}, {160, 60, 180},
+    {220, 40, 40},  {40, 160, 60},  {40, 60, 200},   {230, 200, 40},  {160, 60, 180},
     {40, 190, 200}, {240, 140, 60}, {120, 120, 120}, {200, 200, 255}, {90, 50, 20},
 };
 
@@ -18,8 +18,12 @@ TColourPhotos::TColourPhotos() {
 TShpora* TColourPhotos::AddPhoto(TRgb colour, int width, int height) {
   const QString photo =
       Dir.filePath(QStringLiteral("photos/%1.jpg").arg(static_cast<int>(Records.size())));
-  WriteJpegFixture(photo, width, height,
-                   [colour](int, int) { return BgrPixel{colour.B, colour.G, colour.R}; }, 95);
+  WriteJpegFixture(
+      photo, width, height,
+      [colour](int, int) {
+        return BgrPixel{colour.B, colour.G, colour.R};
+      },
+      95);
   std::unique_ptr<TShpora> record = TShpora::CreateFromPhoto(photo, WorkFolder());
   record->ImageType = 0;
   record->Brightness = 0;

@@ -15,7 +15,7 @@ TEST(SheetCountTest, CountsWholeAndPartSheets) {
     int photos, rows, cols, sheets;
   };
   const Case cases[] = {
-      {0, 4, 4, 0}, {1, 4, 4, 1}, {16, 4, 4, 1}, {17, 4, 4, 2}, {32, 4, 4, 2},
+      {0, 4, 4, 0},  {1, 4, 4, 1}, {16, 4, 4, 1}, {17, 4, 4, 2}, {32, 4, 4, 2},
       {33, 4, 4, 3}, {6, 3, 2, 1}, {7, 3, 2, 2},  {25, 5, 5, 1}, {3, 1, 1, 3},
   };
   for (const Case& c : cases)
@@ -190,7 +190,8 @@ TEST(MarginTextFitTest, RealFontHeightIsTheLargestThatFits) {
   const int h = FitMarginTextHeight(texts, g);
   ASSERT_GE(h, 18);
   ASSERT_LT(h, 36);
-  for (int i = 0; i < texts.SheetTextCount(); ++i) EXPECT_LT(SheetTextWidth(texts.Text(i), h), room);
+  for (int i = 0; i < texts.SheetTextCount(); ++i)
+    EXPECT_LT(SheetTextWidth(texts.Text(i), h), room);
   EXPECT_GE(SheetTextWidth(texts.Text(1), h + 1), room);
 }
 

@@ -96,9 +96,9 @@ TEST_F(PreviewSheetTest, MatchesTheGeometryPixelForPixel) {
   // and pictures) and absent.
   const TSheetLayout layout = Layout(2, 3, 0);
   const std::vector<TShpora*> photos = Document.Photos();
-  for (const TShpora* current : {static_cast<const TShpora*>(nullptr),
-                                 static_cast<const TShpora*>(photos[0]),
-                                 static_cast<const TShpora*>(photos[4])}) {
+  for (const TShpora* current :
+       {static_cast<const TShpora*>(nullptr), static_cast<const TShpora*>(photos[0]),
+        static_cast<const TShpora*>(photos[4])}) {
     QImage bitmap;
     DrawSheet(bitmap, 2, 0, layout, photos, Texts, current);
     EXPECT_TRUE(bitmap.format() == QImage::Format_RGB888 ||

@@ -3,7 +3,6 @@
 // code under test must not have made, such as its decoder's input or the reference its own
 // encoder must match byte for byte. Everything else uses WriteJpegFixture (JpegFixture.h).
 #include <cstdio>  // jpeglib.h needs FILE
-
 #include <functional>
 
 #include <QByteArray>

@@ -1,10 +1,10 @@
 #include "ScriptedPrompts.h"
 
+#include <gtest/gtest.h>
+
 #include <utility>
 
 #include <QTimer>
-
-#include <gtest/gtest.h>
 
 template <typename T>
 T TScriptedPrompts::Next(std::deque<T>& queue, TDialogCall call, const char* what) {

@@ -2,13 +2,13 @@
 // 2 QGuiApplication, 3 QApplication); see TestMain.h.
 #include "TestMain.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #if TAVROLIN_TEST_APPLICATION == 3
 #include <QApplication>

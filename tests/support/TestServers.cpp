@@ -6,9 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QFile>
 #include <chrono>
 #include <cstring>
+
+#include <QFile>
 
 namespace {
 
@@ -101,9 +102,7 @@ TFaultServer::~TFaultServer() {
   ::close(Listener);
 }
 
-QString TFaultServer::Host() const {
-  return QStringLiteral("127.0.0.1:%1").arg(Port);
-}
+QString TFaultServer::Host() const { return QStringLiteral("127.0.0.1:%1").arg(Port); }
 QString TFaultServer::Url(const QString& target) const {
   return QStringLiteral("http://") + Host() + target;
 }
@@ -206,9 +205,7 @@ void TFaultServer::Answer(int fd) {
   if (response.StallAfterMs > 0) Pause(response.StallAfterMs);
 }
 
-TNginxSite::TNginxSite(const QString& root) {
-  Start(root, {});
-}
+TNginxSite::TNginxSite(const QString& root) { Start(root, {}); }
 
 TNginxSite::TNginxSite(const TWriter& write) : OwnRoot(std::in_place) {
   Start(OwnRoot->path(), write);
@@ -240,9 +237,7 @@ void TNginxSite::Start(const QString& root, const TWriter& write) {
   }
 }
 
-TNginxSite::~TNginxSite() {
-  Stop();
-}
+TNginxSite::~TNginxSite() { Stop(); }
 
 void TNginxSite::Stop() {
   if (Process.state() != QProcess::NotRunning) {
@@ -255,9 +250,7 @@ void TNginxSite::Stop() {
   Started = false;
 }
 
-QString TNginxSite::Host() const {
-  return QStringLiteral("127.0.0.1:%1").arg(Port);
-}
+QString TNginxSite::Host() const { return QStringLiteral("127.0.0.1:%1").arg(Port); }
 QString TNginxSite::Url(const QString& path) const {
   return QStringLiteral("http://") + Host() + path;
 }

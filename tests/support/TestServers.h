@@ -6,10 +6,6 @@
 // the test lets them go, and records every request it gets. TNginxSite runs nginx with the vendor
 // site's configuration through server/start, on a free port, with its run folder (logs included)
 // in a private folder.
-#include <QByteArray>
-#include <QProcess>
-#include <QString>
-#include <QTemporaryDir>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -19,6 +15,11 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
 
 struct TFaultResponse {
   QByteArray Head;  // status line and header lines, each ending in CR LF
