@@ -172,9 +172,12 @@ TEST(PageGen, PageEdgesAreWhereTheCornersSay) {
   struct TCase {
     int Index;
     double MinContrast;  // paper over desk, in luma levels
+    // The desk's contact shadow darkens it next to the page, which moves the middle level a
+    // little inwards where paper and desk are close.
+    double Tolerance;  // pixels
   };
   // dark, wood, pale, off-white, checks (whose pale bands come close to the paper)
-  const TCase cases[] = {{0, 80}, {1, 40}, {3, 20}, {4, 8}, {17, -1}};
+  const TCase cases[] = {{0, 80, 0.2}, {1, 40, 0.25}, {3, 20, 0.45}, {4, 8, 0.55}, {17, -1, 0.5}};
   for (const TCase& c : cases) {
     const TPagePhoto photo = GeneratePagePhoto(c.Index, 640);
     ASSERT_FALSE(photo.Plan.Shadow || photo.Plan.EdgeText) << c.Index;
@@ -190,7 +193,7 @@ TEST(PageGen, PageEdgesAreWhereTheCornersSay) {
       }
       if (std::abs(contrast) < 8) continue;
       ++measured;
-      EXPECT_LT(std::abs(p.Crossing), 0.6) << "contrast " << contrast;
+      EXPECT_LT(std::abs(p.Crossing), c.Tolerance) << "contrast " << contrast;
     }
     EXPECT_GE(measured, 2) << c.Index;
   }
