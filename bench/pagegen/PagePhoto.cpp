@@ -134,16 +134,20 @@ struct TDeskLook {
   uint64_t Seed;
 };
 
-// Planks along x with rings and fibres along the grain, each plank its own shade.
+// Planks along x; in each, dark late-wood rings bent by two scales of noise, fibres along the
+// grain and a shade of its own.
 TRgb Wood(double x, double y, uint64_t seed) {
   const double plank = std::floor(y / 140.0);
   const double inPlank = y - plank * 140.0;
   if (inPlank < 0.7) return {70, 45, 28};
-  const double t = y + 9.0 * ValueNoise(x / 110.0, y / 30.0, seed) + 37.0 * plank;
-  const double ring = 0.5 + 0.5 * std::cos(2 * Pi * t / 3.8);
-  const double fibre = ValueNoise(x / 18.0, y / 0.45, seed + 1);
-  const double shade = 0.92 + 0.16 * Lattice(static_cast<int64_t>(plank), 7, seed);
-  return Mix(TRgb{178, 124, 76}, TRgb{126, 80, 45}, 0.7 * ring * ring + 0.3 * fibre) * shade;
+  const double t = y + 28.0 * ValueNoise(x / 220.0, y / 70.0, seed) + 5.0 * ValueNoise(x / 45.0, y / 9.0, seed + 2) +
+                   37.0 * plank;
+  const double wave = 0.5 + 0.5 * std::cos(2 * Pi * t / 6.5);
+  const double ring = wave * wave * wave;
+  const double fibre = ValueNoise(x / 14.0, y / 0.35, seed + 1);
+  const double patch = ValueNoise(x / 90.0, y / 25.0, seed + 3);
+  const double shade = 0.9 + 0.2 * Lattice(static_cast<int64_t>(plank), 7, seed);
+  return Mix(TRgb{182, 128, 80}, TRgb{122, 78, 44}, 0.45 * ring + 0.3 * fibre + 0.25 * patch) * shade;
 }
 
 // Gingham: crossing bands of 22 mm, a pale, a middle and a dark tone, with a fine weave.
