@@ -313,7 +313,7 @@ TPagePhoto GeneratePagePhoto(int index, int longSide) {
   const int width = plan.PortraitPhoto ? shortSide : longSide;
   const int height = plan.PortraitPhoto ? longSide : shortSide;
   const TPageSize size = PaperSize(plan.Paper);
-  result.Aspect = size.Width / size.Height;
+  result.Aspect = PaperAspect(plan.Paper);
 
   TRandom pageRandom(Seed(index, 1)), cameraRandom(Seed(index, 2)), lightRandom(Seed(index, 3)),
       noiseRandom(Seed(index, 4));
