@@ -35,7 +35,7 @@ struct TPhotoPlan {
   bool EdgeText;  // text runs to within a few millimetres of the page's edges
   TDesk Desk;
   TPageTop Top;
-  bool PortraitPhoto;  // 1200 x 1600 instead of 1600 x 1200 (at the full size)
+  bool PortraitPhoto;       // 1200 x 1600 instead of 1600 x 1200 (at the full size)
   double PitchDeg, YawDeg;  // the camera's tilt away from looking straight down
   double RotationDeg;       // in the desk's plane, on top of the quarter turns of Top
   // The page's bounding box over the photo's size, on the axis where it is the larger fraction.

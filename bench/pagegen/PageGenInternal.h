@@ -26,7 +26,8 @@ class TRandom {
   double Gauss() {
     const uint64_t r = Next();
     const double sum = static_cast<double>((r & 0xFFFF) + ((r >> 16) & 0xFFFF) +
-                                           ((r >> 32) & 0xFFFF) + (r >> 48)) / 65536.0;
+                                           ((r >> 32) & 0xFFFF) + (r >> 48)) /
+                       65536.0;
     return (sum - 2.0) * 1.7320508075688772;
   }
 

@@ -33,9 +33,9 @@ struct THomography {
     const double a = m[4] * m[8] - m[5] * m[7], b = m[5] * m[6] - m[3] * m[8],
                  c = m[3] * m[7] - m[4] * m[6];
     const double det = m[0] * a + m[1] * b + m[2] * c;
-    return {{a / det, (m[2] * m[7] - m[1] * m[8]) / det, (m[1] * m[5] - m[2] * m[4]) / det,
-             b / det, (m[0] * m[8] - m[2] * m[6]) / det, (m[2] * m[3] - m[0] * m[5]) / det,
-             c / det, (m[1] * m[6] - m[0] * m[7]) / det, (m[0] * m[4] - m[1] * m[3]) / det}};
+    return {{a / det, (m[2] * m[7] - m[1] * m[8]) / det, (m[1] * m[5] - m[2] * m[4]) / det, b / det,
+             (m[0] * m[8] - m[2] * m[6]) / det, (m[2] * m[3] - m[0] * m[5]) / det, c / det,
+             (m[1] * m[6] - m[0] * m[7]) / det, (m[0] * m[4] - m[1] * m[3]) / det}};
   }
 };
 
@@ -87,10 +87,12 @@ std::array<QPointF, 4> MapCorners(const THomography& h, TPageSize size) {
 // Page millimetres to photo pixels: the camera at 1.5 page lengths, then a focal length that
 // makes the page's bounding box the plan's fill of the photo, then a shift to a random place
 // where the whole page stays in the photo.
-THomography PageToPhoto(const TPhotoPlan& plan, TPageSize size, int width, int height, TRandom& random) {
+THomography PageToPhoto(const TPhotoPlan& plan, TPageSize size, int width, int height,
+                        TRandom& random) {
   const THomography camera = DeskToCamera(plan, 1.5 * size.Height) * PageToDesk(plan, size);
   const TBox unit = Bounds(MapCorners(camera, size));
-  const double focal = plan.Fill / std::max((unit.Right - unit.Left) / width, (unit.Bottom - unit.Top) / height);
+  const double focal =
+      plan.Fill / std::max((unit.Right - unit.Left) / width, (unit.Bottom - unit.Top) / height);
   const THomography scaled = THomography{{focal, 0, 0, 0, focal, 0, 0, 0, 1}} * camera;
   const TBox box = Bounds(MapCorners(scaled, size));
   const double margin = 0.01 * std::min(width, height);
@@ -140,19 +142,21 @@ TRgb Wood(double x, double y, uint64_t seed) {
   const double plank = std::floor(y / 140.0);
   const double inPlank = y - plank * 140.0;
   if (inPlank < 0.7) return {70, 45, 28};
-  const double t = y + 28.0 * ValueNoise(x / 220.0, y / 70.0, seed) + 5.0 * ValueNoise(x / 45.0, y / 9.0, seed + 2) +
-                   37.0 * plank;
+  const double t = y + 28.0 * ValueNoise(x / 220.0, y / 70.0, seed) +
+                   5.0 * ValueNoise(x / 45.0, y / 9.0, seed + 2) + 37.0 * plank;
   const double wave = 0.5 + 0.5 * std::cos(2 * Pi * t / 6.5);
   const double ring = wave * wave * wave;
   const double fibre = ValueNoise(x / 14.0, y / 0.35, seed + 1);
   const double patch = ValueNoise(x / 90.0, y / 25.0, seed + 3);
   const double shade = 0.9 + 0.2 * Lattice(static_cast<int64_t>(plank), 7, seed);
-  return Mix(TRgb{182, 128, 80}, TRgb{122, 78, 44}, 0.45 * ring + 0.3 * fibre + 0.25 * patch) * shade;
+  return Mix(TRgb{182, 128, 80}, TRgb{122, 78, 44}, 0.45 * ring + 0.3 * fibre + 0.25 * patch) *
+         shade;
 }
 
 // Gingham: crossing bands of 22 mm, a pale, a middle and a dark tone, with a fine weave.
 TRgb Checks(double x, double y, uint64_t seed) {
-  const int bands = (static_cast<int64_t>(std::floor(x / 22.0)) & 1) + (static_cast<int64_t>(std::floor(y / 22.0)) & 1);
+  const int bands = (static_cast<int64_t>(std::floor(x / 22.0)) & 1) +
+                    (static_cast<int64_t>(std::floor(y / 22.0)) & 1);
   static const TRgb tones[] = {{206, 210, 218}, {125, 138, 172}, {52, 62, 104}};
   return tones[bands] * (0.95 + 0.1 * ValueNoise(x / 0.8, y / 0.8, seed));
 }
@@ -166,11 +170,16 @@ TRgb Plain(TRgb base, double x, double y, uint64_t seed, double coarse, double f
 TRgb DeskColour(const TDeskLook& desk, double u, double v) {
   const double x = desk.Cos * u - desk.Sin * v, y = desk.Sin * u + desk.Cos * v;
   switch (desk.Kind) {
-    case TDesk::Dark: return Plain({46, 42, 41}, x, y, desk.Seed, 0.3, 0.16);
-    case TDesk::Wood: return Wood(x, y, desk.Seed);
-    case TDesk::Checks: return Checks(x, y, desk.Seed);
-    case TDesk::Pale: return Plain({199, 193, 183}, x, y, desk.Seed, 0.08, 0.04);
-    case TDesk::OffWhite: return Plain({228, 223, 211}, x, y, desk.Seed, 0.04, 0.03);
+    case TDesk::Dark:
+      return Plain({46, 42, 41}, x, y, desk.Seed, 0.3, 0.16);
+    case TDesk::Wood:
+      return Wood(x, y, desk.Seed);
+    case TDesk::Checks:
+      return Checks(x, y, desk.Seed);
+    case TDesk::Pale:
+      return Plain({199, 193, 183}, x, y, desk.Seed, 0.08, 0.04);
+    case TDesk::OffWhite:
+      return Plain({228, 223, 211}, x, y, desk.Seed, 0.04, 0.03);
   }
   return {0, 0, 0};
 }
@@ -185,8 +194,10 @@ class TScene {
   // The colour at page millimetres (u, v): the page, or the desk with the page's faint contact
   // shadow around it.
   TRgb At(double u, double v) const {
-    if (u >= 0 && u < Size.Width && v >= 0 && v < Size.Height) return PageAt(u * PxPerMm - 0.5, v * PxPerMm - 0.5);
-    const double dx = std::max({0.0, -u, u - Size.Width}), dy = std::max({0.0, -v, v - Size.Height});
+    if (u >= 0 && u < Size.Width && v >= 0 && v < Size.Height)
+      return PageAt(u * PxPerMm - 0.5, v * PxPerMm - 0.5);
+    const double dx = std::max({0.0, -u, u - Size.Width}),
+                 dy = std::max({0.0, -v, v - Size.Height});
     return DeskColour(Desk, u, v) * (1.0 - 0.16 * std::exp(-std::hypot(dx, dy) / 1.2));
   }
 
@@ -201,7 +212,8 @@ class TScene {
     const double fx = std::floor(x), fy = std::floor(y);
     const int ix = static_cast<int>(fx), iy = static_cast<int>(fy);
     const double tx = x - fx, ty = y - fy;
-    return Mix(Mix(Texel(ix, iy), Texel(ix + 1, iy), tx), Mix(Texel(ix, iy + 1), Texel(ix + 1, iy + 1), tx), ty);
+    return Mix(Mix(Texel(ix, iy), Texel(ix + 1, iy), tx),
+               Mix(Texel(ix, iy + 1), Texel(ix + 1, iy + 1), tx), ty);
   }
 
   const QImage& Page;
@@ -214,7 +226,8 @@ class TScene {
 
 class TLighting {
  public:
-  TLighting(const TPhotoPlan& plan, const std::array<QPointF, 4>& corners, int width, int height, TRandom& random)
+  TLighting(const TPhotoPlan& plan, const std::array<QPointF, 4>& corners, int width, int height,
+            TRandom& random)
       : Plan(plan), Diagonal(std::hypot(width, height)) {
     Exposure = random.Uniform(0.88, 0.97);
     Gain = {1.0 + random.Uniform(-0.03, 0.04), 1.0, 1.0 + random.Uniform(-0.04, 0.03)};
@@ -226,7 +239,8 @@ class TLighting {
     SideY = std::sin(side);
     // The shadow's edge passes through a point of the page, so it always crosses it.
     const double a = random.Uniform(0.3, 0.7), b = random.Uniform(0.3, 0.7);
-    const QPointF top = corners[0] * (1 - a) + corners[1] * a, bottom = corners[3] * (1 - a) + corners[2] * a;
+    const QPointF top = corners[0] * (1 - a) + corners[1] * a,
+                  bottom = corners[3] * (1 - a) + corners[2] * a;
     const QPointF through = top * (1 - b) + bottom * b;
     const double edge = random.Uniform(0, 2 * Pi);
     ShadowNX = std::cos(edge);
@@ -241,8 +255,12 @@ class TLighting {
     double light = Exposure;
     const double r = std::hypot(x - SpotX, y - SpotY) / Diagonal;
     switch (Plan.Light) {
-      case TLight::Even: light *= 0.97; break;
-      case TLight::Falloff: light *= 1.04 - Strength * 2.2 * r * r; break;
+      case TLight::Even:
+        light *= 0.97;
+        break;
+      case TLight::Falloff:
+        light *= 1.04 - Strength * 2.2 * r * r;
+        break;
       case TLight::Uneven: {
         const double t = 0.5 + ((x - SpotX) * SideX + (y - SpotY) * SideY) / Diagonal;
         light *= (1.06 - Strength * t) * (1.0 - 0.25 * r * r);
@@ -277,8 +295,8 @@ TRgb Sensor(TRgb c, double sigma, TRandom& random) {
 }
 
 std::unique_ptr<TFastDIB> Photograph(const TScene& scene, const THomography& photoToPage,
-                                     const TLighting& light, const TPhotoPlan& plan, int width, int height,
-                                     double noiseScale, TRandom& noise) {
+                                     const TLighting& light, const TPhotoPlan& plan, int width,
+                                     int height, double noiseScale, TRandom& noise) {
   auto photo = std::make_unique<TFastDIB>(width, 24, height);
   constexpr double step = 1.0 / Supersampling;
   for (int y = 0; y < height; ++y) {
@@ -290,7 +308,8 @@ std::unique_ptr<TFastDIB> Photograph(const TScene& scene, const THomography& pho
           const QPointF p = photoToPage.Map(x + (sx + 0.5) * step, y + (sy + 0.5) * step);
           sum = sum + scene.At(p.x(), p.y());
         }
-      const TRgb lit = Sensor(sum * (step * step) * light.At(x + 0.5, y + 0.5), plan.Noise * noiseScale, noise);
+      const TRgb lit =
+          Sensor(sum * (step * step) * light.At(x + 0.5, y + 0.5), plan.Noise * noiseScale, noise);
       row[x] = {Level(lit.B), Level(lit.G), Level(lit.R)};
     }
   }
@@ -299,7 +318,9 @@ std::unique_ptr<TFastDIB> Photograph(const TScene& scene, const THomography& pho
 
 // Independent streams per part of the photo, so a change to how one part draws its numbers
 // leaves the others' choices as they were.
-uint64_t Seed(int index, int part) { return 0x7A5D0000ull + 0x1000003ull * static_cast<uint64_t>(index) + part; }
+uint64_t Seed(int index, int part) {
+  return 0x7A5D0000ull + 0x1000003ull * static_cast<uint64_t>(index) + part;
+}
 
 }  // namespace
 
@@ -322,18 +343,21 @@ TPagePhoto GeneratePagePhoto(int index, int longSide) {
   const THomography toPhoto = PageToPhoto(plan, size, width, height, cameraRandom);
   result.Corners = MapCorners(toPhoto, size);
   const double deskAngle = cameraRandom.Uniform(0, 2 * Pi);
-  const TScene scene(page, size, TDeskLook{plan.Desk, std::cos(deskAngle), std::sin(deskAngle), Seed(index, 5)});
+  const TScene scene(
+      page, size, TDeskLook{plan.Desk, std::cos(deskAngle), std::sin(deskAngle), Seed(index, 5)});
   const TLighting light(plan, result.Corners, width, height, lightRandom);
   // Noise is per pixel of a 1600-pixel photo; a smaller photo averages it as a downscale would.
   const double noiseScale = std::min(1.0, longSide / 1600.0);
-  const auto raw = Photograph(scene, toPhoto.Inverse(), light, plan, width, height, noiseScale, noiseRandom);
+  const auto raw =
+      Photograph(scene, toPhoto.Inverse(), light, plan, width, height, noiseScale, noiseRandom);
   result.Jpeg = EncodeJpeg(*raw, plan.Quality);
   result.Photo = DecodeJpegData(result.Jpeg, QStringLiteral("page-%1.jpg").arg(index));
   return result;
 }
 
 void WritePageSet(const QString& folder, int count, int longSide) {
-  if (!QDir().mkpath(folder)) throw std::runtime_error("Cannot create the folder " + folder.toStdString());
+  if (!QDir().mkpath(folder))
+    throw std::runtime_error("Cannot create the folder " + folder.toStdString());
   QJsonArray truth;
   for (int i = 0; i < count; ++i) {
     const TPagePhoto photo = GeneratePagePhoto(i, longSide);
@@ -349,5 +373,6 @@ void WritePageSet(const QString& folder, int count, int longSide) {
                              {"aspect", photo.Aspect},
                              {"conditions", PlanConditions(photo.Plan)}});
   }
-  WriteFileSafely(folder + QStringLiteral("/truth.json"), QJsonDocument(truth).toJson(QJsonDocument::Indented));
+  WriteFileSafely(folder + QStringLiteral("/truth.json"),
+                  QJsonDocument(truth).toJson(QJsonDocument::Indented));
 }

@@ -72,9 +72,12 @@ TPhotoPlan PagePlan(int index) { return Plans[index % PlanCount]; }
 
 TPageSize PaperSize(TPaper paper) {
   switch (paper) {
-    case TPaper::A4: return {210.0, 297.0};
-    case TPaper::Letter: return {215.9, 279.4};
-    case TPaper::Book: return {140.0, 216.0};
+    case TPaper::A4:
+      return {210.0, 297.0};
+    case TPaper::Letter:
+      return {215.9, 279.4};
+    case TPaper::Book:
+      return {140.0, 216.0};
   }
   return {210.0, 297.0};
 }

@@ -61,8 +61,8 @@ class TPagePainter {
     for (int i = 0; i < lines && Y + leading < Box.Bottom; ++i) {
       Y += leading;
       const double indent = (i == 0 && Plan.Paper == TPaper::Book) ? 5.0 : 0.0;
-      const double end = i + 1 == lines ? Box.Left + (Box.Right - Box.Left) * Random.Uniform(0.2, 0.9)
-                                        : Box.Right;
+      const double end =
+          i + 1 == lines ? Box.Left + (Box.Right - Box.Left) * Random.Uniform(0.2, 0.9) : Box.Right;
       Line(Box.Left + indent, Y, end, xHeight, false);
     }
   }
@@ -83,8 +83,8 @@ class TPagePainter {
     Painter.setBrush(Ink);
     const double gap = xHeight * (bold ? 0.14 : 0.2);
     for (double x = left; x < left + length;) {
-      const double w = std::min(xHeight * Random.Uniform(0.45, 0.75) * (bold ? 1.25 : 1.0),
-                                left + length - x);
+      const double w =
+          std::min(xHeight * Random.Uniform(0.45, 0.75) * (bold ? 1.25 : 1.0), left + length - x);
       Letter(x, baseline, w, xHeight, bold);
       x += w + gap;
     }
@@ -146,7 +146,8 @@ TTextBox TextBox(const TPhotoPlan& plan, TPageSize size, TRandom& random) {
     return {recto ? inner : outer, 20.0, size.Width - (recto ? outer : inner), size.Height - 22.0};
   }
   const double side = random.Uniform(18.0, 26.0);
-  return {side, random.Uniform(18.0, 28.0), size.Width - side, size.Height - random.Uniform(20.0, 30.0)};
+  return {side, random.Uniform(18.0, 28.0), size.Width - side,
+          size.Height - random.Uniform(20.0, 30.0)};
 }
 
 }  // namespace
@@ -154,7 +155,8 @@ TTextBox TextBox(const TPhotoPlan& plan, TPageSize size, TRandom& random) {
 QImage RenderPage(const TPhotoPlan& plan, int heightPx, TRandom& random) {
   const TPageSize size = PaperSize(plan.Paper);
   const double pxPerMm = heightPx / size.Height;
-  QImage page(std::max(1, static_cast<int>(size.Width * pxPerMm + 0.5)), heightPx, QImage::Format_RGB32);
+  QImage page(std::max(1, static_cast<int>(size.Width * pxPerMm + 0.5)), heightPx,
+              QImage::Format_RGB32);
   page.fill(PaperColour(plan.Tone));
   QPainter painter(&page);
   painter.setRenderHint(QPainter::Antialiasing);

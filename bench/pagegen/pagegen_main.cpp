@@ -8,8 +8,9 @@
 
 int main(int argc, char** argv) {
   if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "usage: %s OUTDIR [COUNT]   (COUNT defaults to %d, the rows of the table)\n", argv[0],
-                 PagePlanCount());
+    std::fprintf(stderr,
+                 "usage: %s OUTDIR [COUNT]   (COUNT defaults to %d, the rows of the table)\n",
+                 argv[0], PagePlanCount());
     return 2;
   }
   int count = PagePlanCount();

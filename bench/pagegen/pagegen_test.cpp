@@ -30,7 +30,8 @@ TLevel LevelAt(const TFastDIB& photo, double x, double y) {
   double rgb[3] = {0, 0, 0};
   for (int dy = 0; dy < 2; ++dy)
     for (int dx = 0; dx < 2; ++dx) {
-      const auto* p = reinterpret_cast<const BgrPixel*>(photo.Scanlines[h - 1 - (iy + dy)]) + ix + dx;
+      const auto* p =
+          reinterpret_cast<const BgrPixel*>(photo.Scanlines[h - 1 - (iy + dy)]) + ix + dx;
       const double weight = (dx ? tx : 1 - tx) * (dy ? ty : 1 - ty);
       rgb[0] += weight * p->Red;
       rgb[1] += weight * p->Green;
@@ -87,7 +88,8 @@ TEdgeProfile Profile(const TPagePhoto& photo, int k) {
 }  // namespace
 
 TEST(PageGen, SameIndexGivesSameBytesAndOtherIndexAnotherPhoto) {
-  const TPagePhoto a = GeneratePagePhoto(5, 320), b = GeneratePagePhoto(5, 320), c = GeneratePagePhoto(29, 320);
+  const TPagePhoto a = GeneratePagePhoto(5, 320), b = GeneratePagePhoto(5, 320),
+                   c = GeneratePagePhoto(29, 320);
   EXPECT_EQ(a.Jpeg, b.Jpeg);
   EXPECT_EQ(a.Corners, b.Corners);
   // Photo 29 repeats row 5 of the table with its own seed: the same conditions, another photo.
@@ -146,7 +148,9 @@ TEST(PageGen, CornersFollowThePlan) {
       const QPointF p = photo.Corners[k];
       EXPECT_TRUE(p.x() > 0 && p.x() < w && p.y() > 0 && p.y() < h) << p.x() << "," << p.y();
       // With y down, clockwise on the photo turns with a positive cross product.
-      EXPECT_GT(Cross(photo.Corners[(k + 1) % 4] - p, photo.Corners[(k + 2) % 4] - photo.Corners[(k + 1) % 4]), 0);
+      EXPECT_GT(Cross(photo.Corners[(k + 1) % 4] - p,
+                      photo.Corners[(k + 2) % 4] - photo.Corners[(k + 1) % 4]),
+                0);
       left = std::min(left, p.x()), right = std::max(right, p.x());
       top = std::min(top, p.y()), bottom = std::max(bottom, p.y());
     }
@@ -213,7 +217,8 @@ TEST(PageGen, WrittenSetDecodesAndMatchesTheTruth) {
     ASSERT_EQ(entry["file"].toString(), QStringLiteral("page-0%1.jpg").arg(i));
     const QByteArray jpeg = ReadWholeFile(dir.path() + "/set/" + entry["file"].toString());
     EXPECT_EQ(jpeg, expected.Jpeg);
-    const auto decoded = TFastDIB::LoadFromJpegFile(dir.path() + "/set/" + entry["file"].toString());
+    const auto decoded =
+        TFastDIB::LoadFromJpegFile(dir.path() + "/set/" + entry["file"].toString());
     EXPECT_EQ(decoded->BitCount(), 24);
     EXPECT_EQ(decoded->Width(), entry["width"].toInt());
     EXPECT_EQ(decoded->AbsHeight, entry["height"].toInt());
