@@ -6,6 +6,18 @@
 #include <stdexcept>
 #include <vector>
 
+namespace tavrolin::perspective {
+// The AVX2 loops (PerspectiveAvx2.cpp), called only while VectorLoopsEnabled(). The positions
+// of output row v's first pixels, as SourcePosition gives them, for as many as the vector loop
+// takes (a multiple of 4; 0 without AVX2); and the pixels of a row whose tap origin x0, y0 lies
+// in 0..lastX, 0..lastY, the others left untouched.
+int32_t RowPositionsAvx2(const double* m, int32_t v, int32_t count, double highX, double highY,
+                         int32_t* fx, int32_t* fy);
+bool RowPixelsAvx2(int32_t bpp, const uint8_t* const* rows, const int32_t* fx, const int32_t* fy,
+                   int32_t count, const int16_t (*weights)[4], int32_t lastX, int32_t lastY,
+                   uint8_t* out);
+}  // namespace tavrolin::perspective
+
 namespace {
 
 // Sine of the sharpest or flattest corner still accepted: about 3 degrees.
@@ -119,43 +131,86 @@ inline int32_t FixedPosition(double s, double high) {
   return int32_t(s * kPhases + (0.5 + Offset)) - Offset;
 }
 
+// What one output row shares: the map's terms of the row, the clamp limits, and the last tap
+// origins that keep every tap inside the source (x0 and y0 from 0 up to these).
+struct TRowFrame {
+  double RowX, RowY, RowW;
+  double HighX, HighY;
+  int32_t LastInnerX, LastInnerY;
+};
+
+// Output pixel u's source position: the map takes pixel centres to points, and the taps are
+// indexed by pixel, half a pixel less. The vector loop repeats these operations in this order.
+inline void SourcePosition(const THomography& map, const TRowFrame& row, int32_t u, int32_t& fx,
+                           int32_t& fy) {
+  const auto& m = map.M;
+  const double uc = u + 0.5;
+  const double inv = 1.0 / (m[6] * uc + row.RowW);
+  fx = FixedPosition((m[0] * uc + row.RowX) * inv - 0.5, row.HighX);
+  fy = FixedPosition((m[3] * uc + row.RowY) * inv - 0.5, row.HighY);
+}
+
+template <int Bpp>
+inline void PlainPixel(const TWarpJob& job, const TRowFrame& row, int32_t fx, int32_t fy,
+                       uint8_t* out) {
+  constexpr int32_t Steps[4] = {0, Bpp, 2 * Bpp, 3 * Bpp};
+  const int32_t x0 = (fx >> kPhaseBits) - 1, y0 = (fy >> kPhaseBits) - 1;
+  const int16_t* wx = job.Table->W[fx & (kPhases - 1)];
+  const int16_t* wy = job.Table->W[fy & (kPhases - 1)];
+  const uint8_t* rows[4];
+  if (x0 >= 0 && x0 <= row.LastInnerX && y0 >= 0 && y0 <= row.LastInnerY) {
+    for (int k = 0; k < 4; ++k) rows[k] = job.SourceRows[y0 + k] + x0 * Bpp;
+    CubicPixel<Bpp>(rows, Steps, wx, wy, out);
+  } else {
+    int32_t cols[4];
+    for (int k = 0; k < 4; ++k) {
+      rows[k] = job.SourceRows[std::clamp(y0 + k, 0, job.SourceHeight - 1)];
+      cols[k] = std::clamp(x0 + k, 0, job.SourceWidth - 1) * Bpp;
+    }
+    CubicPixel<Bpp>(rows, cols, wx, wy, out);
+  }
+}
+
 template <int Bpp>
 void WarpRows(const TWarpJob& job, int32_t begin, int32_t end) {
   TFastDIB& target = *job.Target;
   const int32_t tw = target.Width();
-  const int32_t sw = job.SourceWidth, sh = job.SourceHeight;
   const auto& m = job.Map.M;
-  const double highX = sw + 2.0, highY = sh + 2.0;
-  // Taps ix - 1 .. ix + 2 lie inside the source for ix - 1 in 0..sw - 4.
-  const int32_t lastInnerX = sw - 4, lastInnerY = sh - 4;
-  constexpr int32_t Steps[4] = {0, Bpp, 2 * Bpp, 3 * Bpp};
+  TRowFrame row{};
+  row.HighX = job.SourceWidth + 2.0;
+  row.HighY = job.SourceHeight + 2.0;
+  row.LastInnerX = job.SourceWidth - 4;
+  row.LastInnerY = job.SourceHeight - 4;
+  // The vector loop reads 16 bytes from each 24-bit tap row, 4 more than its taps.
+  const int32_t lastVectorX = Bpp == 3 ? job.SourceWidth - 6 : row.LastInnerX;
+  const bool vector = VectorLoopsEnabled();
+  std::vector<int32_t> fx(vector ? size_t(tw) : 0), fy(vector ? size_t(tw) : 0);
   for (int32_t v = begin; v < end; ++v) {
-    uint8_t* out = target.Scanlines[target.AbsHeight - 1 - v];
+    uint8_t* out = target.Scanlines[size_t(target.AbsHeight - 1 - v)];
     const double vc = v + 0.5;
-    const double rowX = m[1] * vc + m[2];
-    const double rowY = m[4] * vc + m[5];
-    const double rowW = m[7] * vc + m[8];
-    for (int32_t u = 0; u < tw; ++u, out += Bpp) {
-      const double uc = u + 0.5;
-      const double inv = 1.0 / (m[6] * uc + rowW);
-      // The map takes pixel centres to points; the taps are indexed by pixel, half a pixel less.
-      const int32_t fx = FixedPosition((m[0] * uc + rowX) * inv - 0.5, highX);
-      const int32_t fy = FixedPosition((m[3] * uc + rowY) * inv - 0.5, highY);
-      const int32_t x0 = (fx >> kPhaseBits) - 1, y0 = (fy >> kPhaseBits) - 1;
-      const int16_t* wx = job.Table->W[fx & (kPhases - 1)];
-      const int16_t* wy = job.Table->W[fy & (kPhases - 1)];
-      const uint8_t* rows[4];
-      if (x0 >= 0 && x0 <= lastInnerX && y0 >= 0 && y0 <= lastInnerY) {
-        for (int k = 0; k < 4; ++k) rows[k] = job.SourceRows[y0 + k] + x0 * Bpp;
-        CubicPixel<Bpp>(rows, Steps, wx, wy, out);
-      } else {
-        int32_t cols[4];
-        for (int k = 0; k < 4; ++k) {
-          rows[k] = job.SourceRows[std::clamp(y0 + k, 0, sh - 1)];
-          cols[k] = std::clamp(x0 + k, 0, sw - 1) * Bpp;
-        }
-        CubicPixel<Bpp>(rows, cols, wx, wy, out);
+    row.RowX = m[1] * vc + m[2];
+    row.RowY = m[4] * vc + m[5];
+    row.RowW = m[7] * vc + m[8];
+    if (!vector) {
+      for (int32_t u = 0; u < tw; ++u) {
+        int32_t x, y;
+        SourcePosition(job.Map, row, u, x, y);
+        PlainPixel<Bpp>(job, row, x, y, out + ptrdiff_t(u) * Bpp);
       }
+      continue;
+    }
+    for (int32_t u = tavrolin::perspective::RowPositionsAvx2(m.data(), v, tw, row.HighX, row.HighY,
+                                                             fx.data(), fy.data());
+         u < tw; ++u)
+      SourcePosition(job.Map, row, u, fx[size_t(u)], fy[size_t(u)]);
+    const bool most = tavrolin::perspective::RowPixelsAvx2(
+        Bpp, job.SourceRows, fx.data(), fy.data(), tw, job.Table->W, lastVectorX, row.LastInnerY,
+        out);
+    // What the vector loop left: pixels whose taps reach an edge or its last bytes.
+    for (int32_t u = 0; u < tw; ++u) {
+      const int32_t x0 = (fx[size_t(u)] >> kPhaseBits) - 1, y0 = (fy[size_t(u)] >> kPhaseBits) - 1;
+      if (!most || !(x0 >= 0 && x0 <= lastVectorX && y0 >= 0 && y0 <= row.LastInnerY))
+        PlainPixel<Bpp>(job, row, fx[size_t(u)], fy[size_t(u)], out + ptrdiff_t(u) * Bpp);
     }
   }
 }

@@ -377,26 +377,44 @@ TEST(WarpPixels, AUniformPictureStaysUniform) {
   }
 }
 
-// Puts the process-wide thread count back whatever a test set.
-class WarpThreads : public testing::Test {
+// Puts the process-wide thread count and vector setting back whatever a test set.
+class WarpFastForms : public testing::Test {
  protected:
   void SetUp() override { Saved = PixelThreads(); }
-  void TearDown() override { SetPixelThreads(Saved); }
+  void TearDown() override {
+    SetPixelThreads(Saved);
+    SetVectorLoopsEnabled(true);
+  }
   int32_t Saved = 1;
 };
 
-TEST_F(WarpThreads, OneAndFourThreadsGiveTheSameBytes) {
-  // A page reaching past the picture's edges, so that both the inner and the edge taps are used.
-  const TPageQuad quad{{{{-40, 20}, {700, -30}, {610, 470}, {35, 430}}}};
-  for (int depth : {8, 24}) {
-    TFastDIB source(640, depth, 460);
-    FillRandom(source, uint32_t(depth));
-    TFastDIB one(611, depth, 433), four(611, depth, 433);
-    SetPixelThreads(1);
-    WarpPerspectiveInto(source, quad, one);
-    SetPixelThreads(4);
-    WarpPerspectiveInto(source, quad, four);
-    EXPECT_EQ(PixelBytes(one), PixelBytes(four)) << depth;
+TEST_F(WarpFastForms, ThreadCountsAndVectorLoopsGiveThePlainLoopsBytes) {
+  struct Case {
+    int depth, sw, sh, tw, th;
+    TPageQuad quad;
+  };
+  // Pages reaching past the picture's edges, so that every tap path is taken: inside, at the
+  // edges, and the last columns where the vector loop would read past the row.
+  const Case cases[] = {
+      {24, 640, 460, 611, 433, {{{{-40, 20}, {700, -30}, {610, 470}, {35, 430}}}}},
+      {8, 640, 460, 611, 433, {{{{-40, 20}, {700, -30}, {610, 470}, {35, 430}}}}},
+      {24, 9, 7, 23, 18, {{{{-0.5, 0.2}, {9.7, 0.1}, {9.2, 7.5}, {0.3, 6.6}}}}},
+      {8, 9, 7, 23, 18, {{{{-0.5, 0.2}, {9.7, 0.1}, {9.2, 7.5}, {0.3, 6.6}}}}},
+  };
+  for (const Case& c : cases) {
+    TFastDIB source(c.sw, c.depth, c.sh);
+    FillRandom(source, uint32_t(c.depth + c.sw));
+    const auto warped = [&](bool vector, int threads) {
+      SetVectorLoopsEnabled(vector);
+      SetPixelThreads(threads);
+      TFastDIB target(c.tw, c.depth, c.th);
+      WarpPerspectiveInto(source, c.quad, target);
+      return PixelBytes(target);
+    };
+    const std::vector<uint8_t> plain = warped(false, 1);
+    EXPECT_EQ(warped(false, 4), plain) << c.depth << " " << c.sw;
+    EXPECT_EQ(warped(true, 1), plain) << c.depth << " " << c.sw;
+    EXPECT_EQ(warped(true, 4), plain) << c.depth << " " << c.sw;
   }
 }
 
