@@ -23,7 +23,9 @@ namespace {
 // Sine of the sharpest or flattest corner still accepted: about 3 degrees.
 constexpr double kMinCornerSine = 0.05;
 
-double Distance(const TPagePoint& a, const TPagePoint& b) { return std::hypot(b.X - a.X, b.Y - a.Y); }
+double Distance(const TPagePoint& a, const TPagePoint& b) {
+  return std::hypot(b.X - a.X, b.Y - a.Y);
+}
 
 // Turning at corner i from side i-1..i to side i..i+1: positive when the outline turns
 // clockwise on the screen (y down), as the corners' order asks.
@@ -111,8 +113,8 @@ inline void CubicPixel(const uint8_t* const rows[4], const int32_t cols[4], cons
     int32_t sum = 0;
     for (int k = 0; k < 4; ++k) {
       const uint8_t* r = rows[k] + c;
-      const int32_t h = wx[0] * r[cols[0]] + wx[1] * r[cols[1]] + wx[2] * r[cols[2]] +
-                        wx[3] * r[cols[3]];
+      const int32_t h =
+          wx[0] * r[cols[0]] + wx[1] * r[cols[1]] + wx[2] * r[cols[2]] + wx[3] * r[cols[3]];
       sum += wy[k] * h;
     }
     const int32_t v = (sum + (1 << (2 * kWeightBits - 1))) >> (2 * kWeightBits);
@@ -203,9 +205,9 @@ void WarpRows(const TWarpJob& job, int32_t begin, int32_t end) {
                                                              fx.data(), fy.data());
          u < tw; ++u)
       SourcePosition(job.Map, row, u, fx[size_t(u)], fy[size_t(u)]);
-    const bool most = tavrolin::perspective::RowPixelsAvx2(
-        Bpp, job.SourceRows, fx.data(), fy.data(), tw, job.Table->W, lastVectorX, row.LastInnerY,
-        out);
+    const bool most =
+        tavrolin::perspective::RowPixelsAvx2(Bpp, job.SourceRows, fx.data(), fy.data(), tw,
+                                             job.Table->W, lastVectorX, row.LastInnerY, out);
     // What the vector loop left: pixels whose taps reach an edge or its last bytes.
     for (int32_t u = 0; u < tw; ++u) {
       const int32_t x0 = (fx[size_t(u)] >> kPhaseBits) - 1, y0 = (fy[size_t(u)] >> kPhaseBits) - 1;
@@ -240,8 +242,7 @@ QString PageQuadProblem(const TPageQuad& quad, int32_t width, int32_t height) {
   if (counter == 4)
     return QStringLiteral(
         "The page's corners are not in the order top-left, top-right, bottom-right, bottom-left.");
-  if (counter != 0)
-    return QStringLiteral("The page's outline crosses itself or bends inwards.");
+  if (counter != 0) return QStringLiteral("The page's outline crosses itself or bends inwards.");
   return {};
 }
 
@@ -300,14 +301,17 @@ THomography PageHomography(const TPageQuad& quad, int32_t width, int32_t height)
   for (int i = 0; i < 4; ++i) {
     const TPagePoint& prev = c[(i + 3) % 4];
     const TPagePoint& next = c[(i + 1) % 4];
-    const double turn = (c[i].X - prev.X) * (next.Y - c[i].Y) - (c[i].Y - prev.Y) * (next.X - c[i].X);
+    const double turn =
+        (c[i].X - prev.X) * (next.Y - c[i].Y) - (c[i].Y - prev.Y) * (next.X - c[i].X);
     if (!(std::abs(turn) > 0))
       throw std::runtime_error("Three corners of the page lie on one line.");
   }
   // The unit square onto the quad (corner i of the square, in the quad's order, to c[i]), then
   // the rectangle onto the unit square.
-  const double dx1 = c[1].X - c[2].X, dx2 = c[3].X - c[2].X, dx3 = c[0].X - c[1].X + c[2].X - c[3].X;
-  const double dy1 = c[1].Y - c[2].Y, dy2 = c[3].Y - c[2].Y, dy3 = c[0].Y - c[1].Y + c[2].Y - c[3].Y;
+  const double dx1 = c[1].X - c[2].X, dx2 = c[3].X - c[2].X,
+               dx3 = c[0].X - c[1].X + c[2].X - c[3].X;
+  const double dy1 = c[1].Y - c[2].Y, dy2 = c[3].Y - c[2].Y,
+               dy3 = c[0].Y - c[1].Y + c[2].Y - c[3].Y;
   const double den = dx1 * dy2 - dx2 * dy1;
   const double g = (dx3 * dy2 - dx2 * dy3) / den;
   const double h = (dx1 * dy3 - dx3 * dy1) / den;
@@ -322,21 +326,27 @@ void WarpPerspectiveInto(const TFastDIB& source, const TPageQuad& quad, TFastDIB
   if (source.IsEmpty() || target.IsEmpty()) return;
   if (&source == &target) throw std::runtime_error("Cannot flatten a page into its own picture.");
   if (source.BitCount() != target.BitCount())
-    throw std::runtime_error(QStringLiteral("Cannot flatten a page of a %1-bit picture into a %2-bit picture.")
-                                 .arg(source.BitCount())
-                                 .arg(target.BitCount())
-                                 .toStdString());
-  if (source.BitCount() != 8 && source.BitCount() != 24)
     throw std::runtime_error(
-        QStringLiteral("Cannot flatten a page of a %1-bit picture.").arg(source.BitCount()).toStdString());
+        QStringLiteral("Cannot flatten a page of a %1-bit picture into a %2-bit picture.")
+            .arg(source.BitCount())
+            .arg(target.BitCount())
+            .toStdString());
+  if (source.BitCount() != 8 && source.BitCount() != 24)
+    throw std::runtime_error(QStringLiteral("Cannot flatten a page of a %1-bit picture.")
+                                 .arg(source.BitCount())
+                                 .toStdString());
   const QString problem = PageQuadProblem(quad, source.Width(), source.AbsHeight);
   if (!problem.isEmpty()) throw QuadError(problem);
 
   std::vector<const uint8_t*> rows(size_t(source.AbsHeight));
   for (int32_t y = 0; y < source.AbsHeight; ++y)
     rows[size_t(y)] = source.Scanlines[size_t(source.AbsHeight - 1 - y)];
-  const TWarpJob job{rows.data(), source.Width(), source.AbsHeight, &target,
-                     PageHomography(quad, target.Width(), target.AbsHeight), &CubicTable()};
+  const TWarpJob job{rows.data(),
+                     source.Width(),
+                     source.AbsHeight,
+                     &target,
+                     PageHomography(quad, target.Width(), target.AbsHeight),
+                     &CubicTable()};
   const int bpp = source.BitCount() / 8;
   // Sixteen taps per byte written: far more work per row than a copy.
   ForEachRowRange(target.AbsHeight, int64_t(target.Width()) * bpp * 16,

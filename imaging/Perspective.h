@@ -50,9 +50,9 @@ enum class TAspectMethod {
 };
 
 struct TPageAspect {
-  double Aspect = 1;          // the page's width over its height
+  double Aspect = 1;  // the page's width over its height
   TAspectMethod Method = TAspectMethod::SideLengths;
-  double FocalLength = 0;     // in pixels with FocalLength; 0 with SideLengths
+  double FocalLength = 0;  // in pixels with FocalLength; 0 with SideLengths
 };
 
 // The thresholds of the focal length method, in units of the picture's longer side: a vanishing

@@ -30,15 +30,17 @@ TAVROLIN_AVX2 int32_t RowPositionsAvx2(const double* m, int32_t v, int32_t count
   for (; u + 4 <= count; u += 4) {
     const __m256d uc = _mm256_add_pd(_mm256_setr_pd(u, u + 1, u + 2, u + 3), half);
     const __m256d inv = _mm256_div_pd(one, _mm256_add_pd(_mm256_mul_pd(m6, uc), rowW));
-    __m256d sx = _mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(m0, uc), rowX), inv), half);
-    __m256d sy = _mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(m3, uc), rowY), inv), half);
+    __m256d sx =
+        _mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(m0, uc), rowX), inv), half);
+    __m256d sy =
+        _mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(m3, uc), rowY), inv), half);
     // The plain clamp's order: a NaN ends at the lower bound.
     sx = _mm256_max_pd(_mm256_min_pd(hiX, sx), low);
     sy = _mm256_max_pd(_mm256_min_pd(hiY, sy), low);
-    const __m128i ix = _mm_sub_epi32(
-        _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(sx, phases), offset)), back);
-    const __m128i iy = _mm_sub_epi32(
-        _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(sy, phases), offset)), back);
+    const __m128i ix =
+        _mm_sub_epi32(_mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(sx, phases), offset)), back);
+    const __m128i iy =
+        _mm_sub_epi32(_mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(sy, phases), offset)), back);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(fx + u), ix);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(fy + u), iy);
   }
@@ -46,8 +48,7 @@ TAVROLIN_AVX2 int32_t RowPositionsAvx2(const double* m, int32_t v, int32_t count
   return u;
 }
 
-// The vertical weights of phase p as [w0 x 4 | w1 x 4] and [w2 x 4 | w3 x 4] (24 bits), or
-// [w0 w0 w1 w1 | w2 w2 w3 w3] (8 bits).
+// A phase's four weights as 32-bit lanes 0..3, for spreading over the tap rows' sums.
 TAVROLIN_AVX2 inline __m256i Widen(const int16_t* w) {
   return _mm256_castsi128_si256(
       _mm_cvtepi16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(w))));
@@ -73,10 +74,12 @@ TAVROLIN_AVX2 void RowPixels24(const uint8_t* const* rows, const int32_t* fx, co
                                int32_t lastY, uint8_t* out) {
   // Per 128-bit half (one tap row): each channel's taps 0 and 1, then its taps 2 and 3, as
   // 16-bit lanes beside each other for one multiply-add.
-  const __m256i spreadNear = _mm256_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1,  //
-                                              0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1);
-  const __m256i spreadFar = _mm256_setr_epi8(6, -1, 9, -1, 7, -1, 10, -1, 8, -1, 11, -1, -1, -1, -1, -1,  //
-                                             6, -1, 9, -1, 7, -1, 10, -1, 8, -1, 11, -1, -1, -1, -1, -1);
+  const __m256i spreadNear =
+      _mm256_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1,  //
+                       0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1);
+  const __m256i spreadFar =
+      _mm256_setr_epi8(6, -1, 9, -1, 7, -1, 10, -1, 8, -1, 11, -1, -1, -1, -1, -1,  //
+                       6, -1, 9, -1, 7, -1, 10, -1, 8, -1, 11, -1, -1, -1, -1, -1);
   const __m256i firstTwo = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
   const __m256i lastTwo = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
   const __m128i round = _mm_set1_epi32(1 << 21);
@@ -93,13 +96,16 @@ TAVROLIN_AVX2 void RowPixels24(const uint8_t* const* rows, const int32_t* fx, co
                                                 Load16(rows[y0 + 1] + at), 1);
     const __m256i r23 = _mm256_inserti128_si256(_mm256_castsi128_si256(Load16(rows[y0 + 2] + at)),
                                                 Load16(rows[y0 + 3] + at), 1);
-    const __m256i h01 = _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(r01, spreadNear), near),
-                                         _mm256_madd_epi16(_mm256_shuffle_epi8(r01, spreadFar), far));
-    const __m256i h23 = _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(r23, spreadNear), near),
-                                         _mm256_madd_epi16(_mm256_shuffle_epi8(r23, spreadFar), far));
+    const __m256i h01 =
+        _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(r01, spreadNear), near),
+                         _mm256_madd_epi16(_mm256_shuffle_epi8(r01, spreadFar), far));
+    const __m256i h23 =
+        _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(r23, spreadNear), near),
+                         _mm256_madd_epi16(_mm256_shuffle_epi8(r23, spreadFar), far));
     const __m256i wide = Widen(wy);
-    const __m256i s = _mm256_add_epi32(_mm256_mullo_epi32(h01, _mm256_permutevar8x32_epi32(wide, firstTwo)),
-                                       _mm256_mullo_epi32(h23, _mm256_permutevar8x32_epi32(wide, lastTwo)));
+    const __m256i s =
+        _mm256_add_epi32(_mm256_mullo_epi32(h01, _mm256_permutevar8x32_epi32(wide, firstTwo)),
+                         _mm256_mullo_epi32(h23, _mm256_permutevar8x32_epi32(wide, lastTwo)));
     __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(s), _mm256_extracti128_si256(s, 1));
     sum = _mm_srai_epi32(_mm_add_epi32(sum, round), 22);
     // Saturating packs clamp to 0..255 as the plain loop does.

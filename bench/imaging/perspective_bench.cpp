@@ -42,7 +42,8 @@ std::unique_ptr<TFastDIB> Picture24() {
   } else {
     std::mt19937 random(1);
     for (int y = 0; y < kHeight; ++y)
-      for (int i = 0; i < 3 * kWidth; ++i) image->Scanlines[size_t(y)][size_t(i)] = uint8_t(random());
+      for (int i = 0; i < 3 * kWidth; ++i)
+        image->Scanlines[size_t(y)][size_t(i)] = uint8_t(random());
   }
   return image;
 }

@@ -42,7 +42,9 @@ std::vector<uint8_t> PixelBytes(const TFastDIB& image) {
   return out;
 }
 
-TPageQuad Corners(int w, int h) { return {{{{0, 0}, {double(w), 0}, {double(w), double(h)}, {0, double(h)}}}}; }
+TPageQuad Corners(int w, int h) {
+  return {{{{0, 0}, {double(w), 0}, {double(w), double(h)}, {0, double(h)}}}};
+}
 
 // --- Quadrilaterals that cannot be a page ---
 
@@ -206,8 +208,7 @@ TEST_P(WarpIdentity, ThePicturesOwnCornersGiveThePictureBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, WarpIdentity,
-                         testing::Combine(testing::Values(8, 24),
-                                          testing::Values(1, 3, 61),
+                         testing::Combine(testing::Values(8, 24), testing::Values(1, 3, 61),
                                           testing::Values(1, 2, 45)),
                          [](const testing::TestParamInfo<std::tuple<int, int, int>>& info) {
                            return CaseName({"Bits", std::get<0>(info.param), "_",
@@ -237,7 +238,8 @@ Matrix Multiply(const Matrix& a, const Matrix& b) {
   Matrix m{};
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j)
-      for (int k = 0; k < 3; ++k) m[size_t(3 * i + j)] += a[size_t(3 * i + k)] * b[size_t(3 * k + j)];
+      for (int k = 0; k < 3; ++k)
+        m[size_t(3 * i + j)] += a[size_t(3 * i + k)] * b[size_t(3 * k + j)];
   return m;
 }
 
@@ -334,7 +336,8 @@ TEST_P(TiltedPage, ComesBackFlatWithItsAspect) {
     quad.Corners[size_t(i)] = {x, y};
     ASSERT_TRUE(x > 0 && x < PhotoW && y > 0 && y < PhotoH) << "the page leaves the photo";
   }
-  ASSERT_TRUE(IsUsablePageQuad(quad, PhotoW, PhotoH)) << PageQuadProblem(quad, PhotoW, PhotoH).toStdString();
+  ASSERT_TRUE(IsUsablePageQuad(quad, PhotoW, PhotoH))
+      << PageQuadProblem(quad, PhotoW, PhotoH).toStdString();
 
   const TPageAspect aspect = EstimatePageAspect(quad, PhotoW, PhotoH);
   EXPECT_EQ(aspect.Method, c.method);
