@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QString workFolder;
   {
     TPhotoDocument document;
-    TCheckedWait wait(int64_t(size));
+    TCheckedWait wait{int64_t(size)};
     TPhotoDocument::TOpenHooks hooks;
     // As the window opens a document: each row is reloaded as soon as it is read.
     hooks.PhotoRead = [&](int32_t row) {

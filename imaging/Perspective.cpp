@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <stdexcept>
 #include <vector>
 
@@ -197,7 +198,7 @@ void WarpRows(const TWarpJob& job, int32_t begin, int32_t end) {
       for (int32_t u = 0; u < tw; ++u) {
         int32_t x, y;
         SourcePosition(job.Map, row, u, x, y);
-        PlainPixel<Bpp>(job, row, x, y, out + ptrdiff_t(u) * Bpp);
+        PlainPixel<Bpp>(job, row, x, y, out + std::ptrdiff_t(u) * Bpp);
       }
       continue;
     }
@@ -212,7 +213,7 @@ void WarpRows(const TWarpJob& job, int32_t begin, int32_t end) {
     for (int32_t u = 0; u < tw; ++u) {
       const int32_t x0 = (fx[size_t(u)] >> kPhaseBits) - 1, y0 = (fy[size_t(u)] >> kPhaseBits) - 1;
       if (!most || !(x0 >= 0 && x0 <= lastVectorX && y0 >= 0 && y0 <= row.LastInnerY))
-        PlainPixel<Bpp>(job, row, fx[size_t(u)], fy[size_t(u)], out + ptrdiff_t(u) * Bpp);
+        PlainPixel<Bpp>(job, row, fx[size_t(u)], fy[size_t(u)], out + std::ptrdiff_t(u) * Bpp);
     }
   }
 }

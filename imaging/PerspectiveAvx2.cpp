@@ -5,6 +5,7 @@
 #include <immintrin.h>
 #endif
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -91,7 +92,7 @@ TAVROLIN_AVX2 void RowPixels24(const uint8_t* const* rows, const int32_t* fx, co
     int32_t pairs[2];
     std::memcpy(pairs, wx, sizeof pairs);
     const __m256i near = _mm256_set1_epi32(pairs[0]), far = _mm256_set1_epi32(pairs[1]);
-    const ptrdiff_t at = ptrdiff_t(x0) * 3;
+    const std::ptrdiff_t at = std::ptrdiff_t(x0) * 3;
     const __m256i r01 = _mm256_inserti128_si256(_mm256_castsi128_si256(Load16(rows[y0] + at)),
                                                 Load16(rows[y0 + 1] + at), 1);
     const __m256i r23 = _mm256_inserti128_si256(_mm256_castsi128_si256(Load16(rows[y0 + 2] + at)),
@@ -111,7 +112,7 @@ TAVROLIN_AVX2 void RowPixels24(const uint8_t* const* rows, const int32_t* fx, co
     // Saturating packs clamp to 0..255 as the plain loop does.
     const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(sum, sum), sum);
     const uint32_t bgr = uint32_t(_mm_cvtsi128_si32(bytes));
-    std::memcpy(out + ptrdiff_t(u) * 3, &bgr, 3);
+    std::memcpy(out + std::ptrdiff_t(u) * 3, &bgr, 3);
   }
 }
 
