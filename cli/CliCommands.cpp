@@ -349,6 +349,9 @@ int RunNew(const TParsedArgs& args, TCliIo& io) {
   if (FileExtension(QFileInfo(path).fileName()).isEmpty()) path += QStringLiteral(".TavDoc");
   TPhotoDocument document;
   ApplyLayoutOptions(args, document.Layout);
+  // Held from before the name is found free: a second "new" of the same name waits, then finds
+  // the first one's document there instead of writing over it.
+  document.LockFile(path);
   if (QFileInfo::exists(path)) {
     throw std::runtime_error(
         QStringLiteral("%1 exists already; use 'tavrolin-cli add' to add photos to it")

@@ -184,6 +184,12 @@ void TPhotoDocument::ReloadRow(int32_t row) {
   }
 }
 
+void TPhotoDocument::LockFile(const QString& path) {
+  auto lock = std::make_unique<TDocumentLock>(path);
+  lock->Take(LockWaitMs);
+  Lock = std::move(lock);
+}
+
 void TPhotoDocument::Save(const QString& path) {
   std::unique_ptr<TDocumentLock> newLock;
   if (!Lock || !SameFile(Lock->DocumentPath(), path) || !Lock->Held()) {

@@ -103,6 +103,10 @@ class TPhotoDocument {
   // document's lock: a second writer waits briefly, then fails with a message naming the other
   // process (nothing is written then). The document at `path` becomes this one's file.
   void Save(const QString& path);
+  // Takes the lock of the document at `path` before anything is decided about it, for a writer
+  // that does not read it first (a new document): waits briefly for another writer, then throws
+  // naming it. A later Save to `path` keeps this lock.
+  void LockFile(const QString& path);
   // The file the document was last opened from or saved to; empty for a new document.
   const QString& FilePath() const { return Path; }
 

@@ -325,6 +325,16 @@ TEST_F(CliCommands, AWriterWaitsForTheDocumentsHolderThenFailsNamingIt) {
   }
   EXPECT_EQ(Cli({"set", "d.TavDoc", "--brightness", "5"}).Code, 0);
   EXPECT_NE(ReadAll(Path("d.TavDoc")), before);
+  {
+    // A document being made by someone else is not made a second time.
+    TDocumentLock other(Path("n.TavDoc"));
+    other.Take();
+    const TRun run = Cli({"new", "n.TavDoc", Photo("photos/n.jpg")});
+    EXPECT_EQ(run.Code, 1);
+    EXPECT_TRUE(run.Err.contains(QStringLiteral("n.TavDoc is in use by ")))
+        << run.Err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(Path("n.TavDoc")));
+  }
   EXPECT_FALSE(QFileInfo::exists(Path(".d.TavDoc.lock")));
 }
 
