@@ -15,6 +15,7 @@
 
 #include "Codecs.h"
 #include "FastDIB.h"
+#include "ImagingTestSupport.h"
 #include "LibjpegEncoder.h"
 
 namespace {
@@ -27,14 +28,6 @@ QByteArray PhotoJpeg(int w, int h, J_COLOR_SPACE space, int components) {
         row[size_t(x * components + k)] =
             uint8_t((x * (k + 1) + y * 3 + ((x ^ y) & 15) * 4) & 0xFF);
   });
-}
-
-std::vector<uint8_t> PixelBytes(const TFastDIB& image) {
-  std::vector<uint8_t> out;
-  const int32_t used = RowBytesUsed(image.Width(), image.BitCount());
-  for (int32_t r = 0; r < image.AbsHeight; ++r)
-    out.insert(out.end(), image.Scanlines[r], image.Scanlines[r] + used);
-  return out;
 }
 
 int Denominator(int32_t w, int32_t h) {

@@ -11,38 +11,15 @@
 #include <vector>
 
 #include "FastDIB.h"
+#include "ImagingTestSupport.h"
 
 namespace {
-
-// Fills every byte of every row, the gap included, so that a read of a gap byte shows up.
-void FillRandom(TFastDIB& image, uint32_t seed) {
-  std::mt19937 random(seed);
-  for (int32_t r = 0; r < image.AbsHeight; ++r)
-    for (int32_t i = 0; i < image.Stride; ++i) image.Scanlines[r][i] = uint8_t(random());
-}
 
 void FillUniform(TFastDIB& image, const std::vector<uint8_t>& pixel) {
   const int32_t bytes = image.BitCount() / 8;
   for (int32_t r = 0; r < image.AbsHeight; ++r)
     for (int32_t x = 0; x < image.Width(); ++x)
       std::memcpy(image.Scanlines[r] + x * bytes, pixel.data(), size_t(bytes));
-}
-
-// The pixel bytes of every memory row, gaps left out.
-std::vector<uint8_t> PixelBytes(const TFastDIB& image) {
-  std::vector<uint8_t> out;
-  const int32_t used = RowBytesUsed(image.Width(), image.BitCount());
-  for (int32_t r = 0; r < image.AbsHeight; ++r)
-    out.insert(out.end(), image.Scanlines[r], image.Scanlines[r] + used);
-  return out;
-}
-
-// All bytes, gaps included: for checking that nothing was written.
-std::vector<uint8_t> AllBytes(const TFastDIB& image) {
-  std::vector<uint8_t> out;
-  for (int32_t r = 0; r < image.AbsHeight; ++r)
-    out.insert(out.end(), image.Scanlines[r], image.Scanlines[r] + image.Stride);
-  return out;
 }
 
 // A one-row 8-bit image holding `values`.

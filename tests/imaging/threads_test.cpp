@@ -16,22 +16,9 @@
 #include <QPainter>
 
 #include "FastDIB.h"
+#include "ImagingTestSupport.h"
 
 namespace {
-
-void FillRandom(TFastDIB& image, uint32_t seed) {
-  std::mt19937 random(seed);
-  for (int32_t r = 0; r < image.AbsHeight; ++r)
-    for (int32_t i = 0; i < image.Stride; ++i) image.Scanlines[r][i] = uint8_t(random());
-}
-
-// Every byte of every row, gaps included: a piece must not write outside its rows.
-std::vector<uint8_t> AllBytes(const TFastDIB& image) {
-  std::vector<uint8_t> out;
-  for (int32_t r = 0; r < image.AbsHeight; ++r)
-    out.insert(out.end(), image.Scanlines[r], image.Scanlines[r] + image.Stride);
-  return out;
-}
 
 // Puts the process-wide thread count back whatever a test set.
 class ThreadCount : public testing::Test {

@@ -13,22 +13,9 @@
 #include <QPainter>
 
 #include "FastDIB.h"
+#include "ImagingTestSupport.h"
 
 namespace {
-
-void FillRandom(TFastDIB& image, uint32_t seed) {
-  std::mt19937 random(seed);
-  for (int32_t r = 0; r < image.AbsHeight; ++r)
-    for (int32_t i = 0; i < image.Stride; ++i) image.Scanlines[r][i] = uint8_t(random());
-}
-
-// Every byte of every row, gaps included: a fast loop must not write where the plain one does not.
-std::vector<uint8_t> AllBytes(const TFastDIB& image) {
-  std::vector<uint8_t> out;
-  for (int32_t r = 0; r < image.AbsHeight; ++r)
-    out.insert(out.end(), image.Scanlines[r], image.Scanlines[r] + image.Stride);
-  return out;
-}
 
 // Runs `make` (which builds and returns a result image's bytes) the plain way, on one thread
 // with the plain loops, and the fast way, with the vector loops and two threads, and puts the

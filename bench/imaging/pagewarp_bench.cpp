@@ -1,5 +1,5 @@
 // The page warp on a 1500 x 1125 picture (the size of an imported photo), beside a general
-// purpose cubic perspective warp with replicated edges doing the same job when that library is
+// purpose cubic projective warp with replicated edges doing the same job when that library is
 // at hand (TAVROLIN_BENCH_OPENCV). Both run at one thread and at the machine's thread count
 // (the argument; 0 is the machine's), timed by the clock since helper threads do part of the
 // work. Items processed are output pixels.
@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "FastDIB.h"
-#include "Perspective.h"
+#include "PageWarp.h"
 
 #ifdef TAVROLIN_BENCH_OPENCV
 #include <opencv2/core.hpp>
@@ -73,7 +73,7 @@ void SetPixels(benchmark::State& state, TPageSize size) {
   state.SetItemsProcessed(state.iterations() * int64_t(size.Width) * size.Height);
 }
 
-void BM_WarpPerspective(benchmark::State& state) {
+void BM_WarpPage(benchmark::State& state) {
   const int depth = int(state.range(0));
   auto source = Picture(depth);
   const TPageSize size = OutputSize();
@@ -82,7 +82,7 @@ void BM_WarpPerspective(benchmark::State& state) {
   SetPixelThreads(Threads(state));
   SetVectorLoopsEnabled(state.range(2) != 0);
   for (auto _ : state) {
-    WarpPerspectiveInto(*source, Page(), target);
+    WarpPageInto(*source, Page(), target);
     benchmark::DoNotOptimize(target.Bits);
     benchmark::ClobberMemory();
   }
@@ -91,7 +91,7 @@ void BM_WarpPerspective(benchmark::State& state) {
   SetPixels(state, size);
 }
 // vector:0 is the plain loop, for a processor without AVX2.
-BENCHMARK(BM_WarpPerspective)
+BENCHMARK(BM_WarpPage)
     ->ArgNames({"bits", "threads", "vector"})
     ->ArgsProduct({{24, 8}, {1, 0}, {1, 0}})
     ->UseRealTime()
@@ -110,7 +110,7 @@ cv::Mat MemoryIndexMap(const THomography& page, int sourceRows, int targetRows) 
   return cv::Mat(out * map * in);
 }
 
-void BM_WarpPerspectiveOpenCV(benchmark::State& state) {
+void BM_WarpPageOpenCV(benchmark::State& state) {
   const int depth = int(state.range(0));
   auto source = Picture(depth);
   const TPageSize size = OutputSize();
@@ -134,7 +134,7 @@ void BM_WarpPerspectiveOpenCV(benchmark::State& state) {
   // How far the two warps' pixels lie apart (their kernels differ a little), to show that both
   // did the same job.
   TFastDIB ours(size.Width, depth, size.Height);
-  WarpPerspectiveInto(*source, Page(), ours);
+  WarpPageInto(*source, Page(), ours);
   double sum = 0;
   const int bytes = size.Width * depth / 8;
   for (int r = 0; r < size.Height; ++r)
@@ -143,7 +143,7 @@ void BM_WarpPerspectiveOpenCV(benchmark::State& state) {
                       int(target.Scanlines[size_t(r)][size_t(i)]));
   state.counters["MeanAbsDiff"] = sum / (double(bytes) * size.Height);
 }
-BENCHMARK(BM_WarpPerspectiveOpenCV)
+BENCHMARK(BM_WarpPageOpenCV)
     ->ArgNames({"bits", "threads"})
     ->ArgsProduct({{24, 8}, {1, 0}})
     ->UseRealTime()

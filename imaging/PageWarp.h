@@ -1,6 +1,6 @@
 #pragma once
 // Flattening a photographed page: its four corners, the page's shape recovered from them, and
-// the perspective warp that turns the page into an upright rectangle.
+// the projective warp that turns the page into an upright rectangle.
 //
 // Points are in picture coordinates: x to the right, y down from the picture's top-left corner,
 // in pixels, fractional allowed. Pixel (i, j) (column i, row j from the top) covers the square
@@ -104,4 +104,4 @@ THomography PageHomography(const TPageQuad& quad, int32_t width, int32_t height)
 // the picture's own corners give the picture back. Either image empty: nothing is done.
 // Throws std::runtime_error with a readable message for another depth, images of different
 // depths, the target being the source, or a quadrilateral PageQuadProblem refuses.
-void WarpPerspectiveInto(const TFastDIB& source, const TPageQuad& quad, TFastDIB& target);
+void WarpPageInto(const TFastDIB& source, const TPageQuad& quad, TFastDIB& target);

@@ -16,7 +16,8 @@
 
 #include "CaseNames.h"
 #include "FastDIB.h"
-#include "Perspective.h"
+#include "ImagingTestSupport.h"
+#include "PageWarp.h"
 
 namespace {
 
@@ -25,21 +26,6 @@ constexpr double Pi = 3.14159265358979323846;
 // Picture row y from the top, column x.
 uint8_t* At(TFastDIB& image, int x, int y) {
   return image.Scanlines[size_t(image.AbsHeight - 1 - y)] + size_t(x) * (image.BitCount() / 8);
-}
-
-void FillRandom(TFastDIB& image, uint32_t seed) {
-  std::mt19937 random(seed);
-  for (int32_t r = 0; r < image.AbsHeight; ++r)
-    for (int32_t i = 0; i < RowBytesUsed(image.Width(), image.BitCount()); ++i)
-      image.Scanlines[size_t(r)][size_t(i)] = uint8_t(random());
-}
-
-std::vector<uint8_t> PixelBytes(const TFastDIB& image) {
-  std::vector<uint8_t> out;
-  const int used = RowBytesUsed(image.Width(), image.BitCount());
-  for (int32_t r = 0; r < image.AbsHeight; ++r)
-    out.insert(out.end(), image.Scanlines[size_t(r)], image.Scanlines[size_t(r)] + used);
-  return out;
 }
 
 TPageQuad Corners(int w, int h) {
@@ -77,7 +63,7 @@ TEST_P(BadQuads, AreRefusedWithAReason) {
   EXPECT_THROW(EstimatePageAspect(quad, 400, 300), std::runtime_error);
   TFastDIB source(400, 24, 300), target(100, 24, 100);
   try {
-    WarpPerspectiveInto(source, quad, target);
+    WarpPageInto(source, quad, target);
     FAIL() << "warp accepted the quadrilateral";
   } catch (const std::runtime_error& e) {
     EXPECT_EQ(QString::fromStdString(e.what()), PageQuadProblem(quad, 400, 300));
@@ -102,14 +88,14 @@ TEST(WarpErrors, RefusesDepthsItCannotReadAndEmptyImagesDoNothing) {
   TFastDIB gray(40, 8, 30), colour(40, 24, 30), wide(40, 32, 30), wideTarget(20, 32, 20);
   TFastDIB grayTarget(20, 8, 20), empty;
   const TPageQuad quad = Corners(40, 30);
-  EXPECT_THROW(WarpPerspectiveInto(colour, quad, grayTarget), std::runtime_error);
-  EXPECT_THROW(WarpPerspectiveInto(wide, quad, wideTarget), std::runtime_error);
-  EXPECT_THROW(WarpPerspectiveInto(gray, quad, gray), std::runtime_error);
+  EXPECT_THROW(WarpPageInto(colour, quad, grayTarget), std::runtime_error);
+  EXPECT_THROW(WarpPageInto(wide, quad, wideTarget), std::runtime_error);
+  EXPECT_THROW(WarpPageInto(gray, quad, gray), std::runtime_error);
 
   std::memset(grayTarget.Bits, 0x5A, size_t(grayTarget.Stride) * 20);
   const std::vector<uint8_t> before = PixelBytes(grayTarget);
-  EXPECT_NO_THROW(WarpPerspectiveInto(empty, quad, grayTarget));
-  EXPECT_NO_THROW(WarpPerspectiveInto(gray, quad, empty));
+  EXPECT_NO_THROW(WarpPageInto(empty, quad, grayTarget));
+  EXPECT_NO_THROW(WarpPageInto(gray, quad, empty));
   EXPECT_EQ(PixelBytes(grayTarget), before);
 }
 
@@ -202,7 +188,7 @@ TEST_P(WarpIdentity, ThePicturesOwnCornersGiveThePictureBack) {
   ASSERT_EQ(size.Width, w);
   ASSERT_EQ(size.Height, h);
   TFastDIB target(w, depth, h);
-  WarpPerspectiveInto(source, quad, target);
+  WarpPageInto(source, quad, target);
   // At whole-pixel positions the cubic's taps are 0, 1, 0, 0: no rounding at all.
   EXPECT_EQ(PixelBytes(target), PixelBytes(source));
 }
@@ -353,7 +339,7 @@ TEST_P(TiltedPage, ComesBackFlatWithItsAspect) {
   ASSERT_EQ(size.Height, PageH);
   // Into the page's own size, so that pixels compare one to one.
   TFastDIB flat(PageW, 24, PageH);
-  WarpPerspectiveInto(photo, quad, flat);
+  WarpPageInto(photo, quad, flat);
   double sum = 0;
   for (int y = 0; y < PageH; ++y)
     for (int x = 0; x < PageW; ++x)
@@ -375,7 +361,7 @@ TEST(WarpPixels, AUniformPictureStaysUniform) {
   for (int depth : {8, 24}) {
     TFastDIB source(180, depth, 120), target(97, depth, 71);
     std::memset(source.Bits, 173, size_t(source.Stride) * 120);
-    WarpPerspectiveInto(source, quad, target);
+    WarpPageInto(source, quad, target);
     for (uint8_t b : PixelBytes(target)) ASSERT_EQ(b, 173) << depth;
   }
 }
@@ -411,7 +397,7 @@ TEST_F(WarpFastForms, ThreadCountsAndVectorLoopsGiveThePlainLoopsBytes) {
       SetVectorLoopsEnabled(vector);
       SetPixelThreads(threads);
       TFastDIB target(c.tw, c.depth, c.th);
-      WarpPerspectiveInto(source, c.quad, target);
+      WarpPageInto(source, c.quad, target);
       return PixelBytes(target);
     };
     const std::vector<uint8_t> plain = warped(false, 1);

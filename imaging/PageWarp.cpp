@@ -1,5 +1,5 @@
-// The page quadrilateral, its aspect ratio and the perspective warp (see Perspective.h).
-#include "Perspective.h"
+// The page quadrilateral, its aspect ratio and the projective warp (see PageWarp.h).
+#include "PageWarp.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
-namespace tavrolin::perspective {
-// The AVX2 loops (PerspectiveAvx2.cpp), called only while VectorLoopsEnabled(). The positions
+namespace tavrolin::pagewarp {
+// The AVX2 loops (PageWarpAvx2.cpp), called only while VectorLoopsEnabled(). The positions
 // of output row v's first pixels, as SourcePosition gives them, for as many as the vector loop
 // takes (a multiple of 4; 0 without AVX2); and the pixels of a row whose tap origin x0, y0 lies
 // in 0..lastX, 0..lastY, the others left untouched.
@@ -17,7 +17,7 @@ int32_t RowPositionsAvx2(const double* m, int32_t v, int32_t count, double highX
 bool RowPixelsAvx2(int32_t bpp, const uint8_t* const* rows, const int32_t* fx, const int32_t* fy,
                    int32_t count, const int16_t (*weights)[4], int32_t lastX, int32_t lastY,
                    uint8_t* out);
-}  // namespace tavrolin::perspective
+}  // namespace tavrolin::pagewarp
 
 namespace {
 
@@ -202,13 +202,13 @@ void WarpRows(const TWarpJob& job, int32_t begin, int32_t end) {
       }
       continue;
     }
-    for (int32_t u = tavrolin::perspective::RowPositionsAvx2(m.data(), v, tw, row.HighX, row.HighY,
-                                                             fx.data(), fy.data());
+    for (int32_t u = tavrolin::pagewarp::RowPositionsAvx2(m.data(), v, tw, row.HighX, row.HighY,
+                                                          fx.data(), fy.data());
          u < tw; ++u)
       SourcePosition(job.Map, row, u, fx[size_t(u)], fy[size_t(u)]);
     const bool most =
-        tavrolin::perspective::RowPixelsAvx2(Bpp, job.SourceRows, fx.data(), fy.data(), tw,
-                                             job.Table->W, lastVectorX, row.LastInnerY, out);
+        tavrolin::pagewarp::RowPixelsAvx2(Bpp, job.SourceRows, fx.data(), fy.data(), tw,
+                                          job.Table->W, lastVectorX, row.LastInnerY, out);
     // What the vector loop left: pixels whose taps reach an edge or its last bytes.
     for (int32_t u = 0; u < tw; ++u) {
       const int32_t x0 = (fx[size_t(u)] >> kPhaseBits) - 1, y0 = (fy[size_t(u)] >> kPhaseBits) - 1;
@@ -323,7 +323,7 @@ THomography PageHomography(const TPageQuad& quad, int32_t width, int32_t height)
   return map;
 }
 
-void WarpPerspectiveInto(const TFastDIB& source, const TPageQuad& quad, TFastDIB& target) {
+void WarpPageInto(const TFastDIB& source, const TPageQuad& quad, TFastDIB& target) {
   if (source.IsEmpty() || target.IsEmpty()) return;
   if (&source == &target) throw std::runtime_error("Cannot flatten a page into its own picture.");
   if (source.BitCount() != target.BitCount())

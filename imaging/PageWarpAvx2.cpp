@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace tavrolin::perspective {
+namespace tavrolin::pagewarp {
 
 #if defined(__x86_64__)
 
@@ -162,4 +162,4 @@ bool RowPixelsAvx2(int32_t, const uint8_t* const*, const int32_t*, const int32_t
 
 #endif  // __x86_64__
 
-}  // namespace tavrolin::perspective
+}  // namespace tavrolin::pagewarp
