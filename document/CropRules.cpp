@@ -1,5 +1,7 @@
 #include "CropRules.h"
 
+#include "Shpora.h"
+
 int32_t ClampHandle(THandleEdge edge, int32_t raw, int32_t opposite) {
   int32_t v = raw;
   switch (edge) {
@@ -18,4 +20,18 @@ int32_t ClampHandle(THandleEdge edge, int32_t raw, int32_t opposite) {
       break;
   }
   return v;
+}
+
+void SetWidestCrop(TShporaData& photo) {
+  photo.CropLeft = kHandleLowLimit;
+  photo.CropRight = kHandleRightLimit;
+  photo.CropTop = kHandleLowLimit;
+  photo.CropBottom = kHandleBottomLimit;
+}
+
+void StraightenWith(TShporaData& photo, const TPageQuad& corners) {
+  photo.Page.HasCorners = true;
+  photo.Page.Corners = corners;
+  photo.Page.Straighten = true;
+  SetWidestCrop(photo);
 }

@@ -20,3 +20,12 @@ constexpr int32_t kHandleRightLimit = 416;   // the right bar stops here
 // first and the gap rule second, so the gap wins: a right bar dragged left of a left bar at 400
 // stops at 420, beyond the frame.
 int32_t ClampHandle(THandleEdge edge, int32_t raw, int32_t opposite);
+
+class TShporaData;
+struct TPageQuad;
+
+// The crop edges at the widest the handles allow (1, 416, 1, 589): a straightened page has no
+// desk left to cut away.
+void SetWidestCrop(TShporaData& photo);
+// Gives the photo these page corners, turns straightening on and widens the crop.
+void StraightenWith(TShporaData& photo, const TPageQuad& corners);

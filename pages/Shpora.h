@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "FastDIB.h"
+#include "PageWarp.h"
 
 class QPainter;
 
@@ -20,7 +21,26 @@ constexpr int32_t kWorkLongSide = 1500;
 // JPEG quality of working copies and JPEG exports.
 constexpr int kJpegQuality = 90;
 
-// The eight parameters, in the order the document file stores them.
+// The page's four corners in the photo and whether the photo is flattened by them. The corners are
+// in the working JPEG's picture coordinates (PageWarp.h), before any rotation.
+struct TPageGeometry {
+  bool HasCorners = false;
+  TPageQuad Corners;
+  bool Straighten = false;  // only with HasCorners
+  bool Straightened() const { return HasCorners && Straighten; }
+  bool operator==(const TPageGeometry& o) const {
+    if (HasCorners != o.HasCorners || Straighten != o.Straighten) return false;
+    if (!HasCorners) return true;
+    for (int i = 0; i < 4; ++i)
+      if (Corners.Corners[i].X != o.Corners.Corners[i].X ||
+          Corners.Corners[i].Y != o.Corners.Corners[i].Y)
+        return false;
+    return true;
+  }
+};
+
+// The eight parameters, in the order the document file stores them, and the page geometry,
+// which a document keeps in a block of its own after the photos.
 class TShporaData {
  public:
   int32_t Rotation = 0;    // 0 none, 1 +90 (clockwise), 2 -90, 3 180; other values: none
@@ -31,6 +51,7 @@ class TShporaData {
   int32_t CropRight = kFrameWidth - 40;
   int32_t CropTop = 40;
   int32_t CropBottom = kFrameHeight - 40;
+  TPageGeometry Page;  // none: the photo is processed as it lies
 
   TShporaData() = default;
 
