@@ -147,6 +147,12 @@ std::unique_ptr<TFastDIB> TShpora::LoadWorkingCopy(const QString& path) {
   return DecodeJpegData(data, path);
 }
 
+TPageFindResult TShpora::FindPageInWorkingCopy() const {
+  if (WorkFile.isEmpty()) throw std::runtime_error("This photo has no working copy to read.");
+  const std::unique_ptr<TFastDIB> picture = LoadWorkingCopy(WorkFile);
+  return FindPage(*picture);
+}
+
 TShpora::~TShpora() {
   DropImages();
   // A file that cannot be deleted stays behind; the work folder is then simply not removed.

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "FastDIB.h"
+#include "PageFind.h"
 #include "PageWarp.h"
 
 class QPainter;
@@ -111,6 +112,11 @@ class TShpora : public TShporaData {
   void Process(std::unique_ptr<TFastDIB> picture, bool keepFull);
   // The photocopy filter, in place on a 24-bit picture, with this record's Brightness/Contrast.
   void PhotocopyFilter(TFastDIB& picture) const;
+
+  // Looks for the page in the working JPEG as it is stored (before rotation and straightening);
+  // the corners are in its coordinates, ready for Page. Throws std::runtime_error when the
+  // working copy cannot be read. The record is not changed.
+  TPageFindResult FindPageInWorkingCopy() const;
 
   // The crop rectangle mapped onto a W x H picture (products first, truncating division).
   TCropRect MapCrop(int32_t width, int32_t height) const;
