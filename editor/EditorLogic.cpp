@@ -47,3 +47,58 @@ void CopyZoomWindow(const TFastDIB& source, TZoomOrigin origin, QImage& target) 
     std::memset(out + leftBytes + copyBytes, 0xFF, rightBytes);
   }
 }
+
+namespace {
+
+// Whether a rotation code swaps the picture's width and height.
+bool TurnsSideways(int32_t rotation) { return rotation == 1 || rotation == 2; }
+
+}  // namespace
+
+TPagePoint PictureToView(TPagePoint p, int32_t rotation, int32_t width, int32_t height,
+                         int32_t viewWidth, int32_t viewHeight) {
+  const double w = width, h = height;
+  TPagePoint t = p;  // in the turned picture
+  switch (rotation) {
+    case 1:  // clockwise: the top-left corner goes to the top-right one
+      t = {h - p.Y, p.X};
+      break;
+    case 2:
+      t = {p.Y, w - p.X};
+      break;
+    case 3:
+      t = {w - p.X, h - p.Y};
+      break;
+    default:
+      break;
+  }
+  const double tw = TurnsSideways(rotation) ? h : w;
+  const double th = TurnsSideways(rotation) ? w : h;
+  return {t.X * viewWidth / tw, t.Y * viewHeight / th};
+}
+
+TPagePoint ViewToPicture(TPagePoint v, int32_t rotation, int32_t width, int32_t height,
+                         int32_t viewWidth, int32_t viewHeight) {
+  const double w = width, h = height;
+  const double tw = TurnsSideways(rotation) ? h : w;
+  const double th = TurnsSideways(rotation) ? w : h;
+  const TPagePoint t{v.X * tw / viewWidth, v.Y * th / viewHeight};
+  switch (rotation) {
+    case 1:
+      return {t.Y, h - t.X};
+    case 2:
+      return {w - t.Y, t.X};
+    case 3:
+      return {w - t.X, h - t.Y};
+    default:
+      return t;
+  }
+}
+
+TPageQuad DefaultPageCorners(int32_t width, int32_t height) {
+  const double dx = width * kDefaultCornerInset, dy = height * kDefaultCornerInset;
+  TPageQuad q;
+  q.Corners = {TPagePoint{dx, dy}, TPagePoint{width - dx, dy}, TPagePoint{width - dx, height - dy},
+               TPagePoint{dx, height - dy}};
+  return q;
+}
