@@ -39,8 +39,10 @@ void CopyZoomWindow(const TFastDIB& source, TZoomOrigin origin, QImage& target);
 // Maps a point of the working picture (width x height, before rotation; PageWarp.h coordinates)
 // to the view of viewWidth x viewHeight that shows the picture turned by `rotation` (the record's
 // code: 1 +90 clockwise, 2 -90, 3 180, anything else none) and stretched to fill the view, as the
-// Preview is. The turn is the continuous one RotateInto samples: a pixel centre goes to the centre
-// of the pixel it lands on. The picture's size must be positive.
+// Preview is. The turn is the one RotateInto makes, pixel for pixel: a source pixel's centre goes
+// to the centre of the turned pixel that shows it (for some sizes RotateInto shifts the picture by
+// one pixel and leaves an edge unwritten; the corners follow the shift). The picture's size must
+// be positive.
 TPagePoint PictureToView(TPagePoint p, int32_t rotation, int32_t width, int32_t height,
                          int32_t viewWidth = kFrameWidth, int32_t viewHeight = kFrameHeight);
 // The inverse: a point of the view back to the working picture.

@@ -37,6 +37,8 @@ class TSlimComboArrowStyle : public QProxyStyle {
 };
 
 constexpr int kBarThickness = 6;
+// The mark on the dragged corner in the magnifier.
+const QColor kCornerMark(255, 0, 0);
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry,
                   Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
@@ -475,15 +477,17 @@ void TEditorPage::ShowPageMagnifier(TPagePoint at, bool mark) {
       MagnifierOrigin(px, py, full.Width(), full.AbsHeight, full.Width(), full.AbsHeight);
   CopyZoomWindow(full, origin, ZoomBitmap);
   if (mark) {
+    // A cross with a gap on the corner's pixel, so that the pixel itself stays visible, and a
+    // ring around it to find it at a glance.
     QPainter p(&ZoomBitmap);
+    const int cx = px - origin.Left, cy = py - origin.Top;
+    p.setPen(QPen(kCornerMark, 1));
+    p.drawLine(cx - 16, cy, cx - 4, cy);
+    p.drawLine(cx + 4, cy, cx + 16, cy);
+    p.drawLine(cx, cy - 16, cx, cy - 4);
+    p.drawLine(cx, cy + 4, cx, cy + 16);
     p.setRenderHint(QPainter::Antialiasing);
-    const QPointF c(at.X - origin.Left, at.Y - origin.Top);
-    p.setPen(QPen(QColor(255, 0, 0), 1));
-    p.drawLine(c - QPointF(16, 0), c - QPointF(4, 0));
-    p.drawLine(c + QPointF(4, 0), c + QPointF(16, 0));
-    p.drawLine(c - QPointF(0, 16), c - QPointF(0, 4));
-    p.drawLine(c + QPointF(0, 4), c + QPointF(0, 16));
-    p.drawEllipse(c, 10, 10);
+    p.drawEllipse(QPointF(at.X - origin.Left, at.Y - origin.Top), 10, 10);
   }
   Host.ShowOnImagePage(ZoomBitmap);
 }
