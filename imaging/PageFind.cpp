@@ -16,6 +16,9 @@
 #include <cmath>
 #include <cstdint>
 #include <vector>
+#include <cstdio>
+#include <string>
+#include <cstdlib>
 
 namespace {
 
@@ -25,10 +28,12 @@ constexpr int kSmallSide = 400;
 // The smallest gradient (levels per pixel, at the reduced size) an edge point needs: about four
 // times the sensor noise left after the reduction, and half the step of an off-white page on an
 // off-white desk.
-constexpr float kEdgeGradient = 2.0f;
-// Directions are voted for in whole degrees; an edge point votes for this many degrees either
-// side of its own gradient's direction, since the gradient's direction is only that good.
-constexpr int kAngleSpread = 2;
+constexpr float kEdgeGradient = 1.2f;
+// Directions are voted for in whole degrees; an edge point votes for as many degrees either
+// side of its own gradient's direction as that direction is uncertain: the noise turns a weak
+// gradient by several degrees (a faint page edge would otherwise spread its votes too thin).
+constexpr int kMinAngleSpread = 2;
+constexpr int kMaxAngleSpread = 8;
 // A side may turn this far from the picture's axes (the page's own turn plus the camera's
 // perspective).
 constexpr int kMaxSideTurn = 40;
@@ -38,6 +43,12 @@ constexpr int kLinesPerSide = 12;
 constexpr float kContrastReach = 3.0f;
 // The contrast (levels) at which a side counts as fully lighter inside.
 constexpr float kFullContrast = 10.0f;
+// The paper along a side, read every kUnevenStep reduced pixels, may change by kEvenPaper
+// levels a step on average (noise, light) before the side loses score, all of it at
+// kEvenPaper + kUnevenPaper.
+constexpr size_t kUnevenStep = 4;
+constexpr double kEvenPaper = 2;
+constexpr double kUnevenPaper = 8;
 // Below this score nothing is called a page.
 constexpr double kMinScore = 0.4;
 // A different quadrilateral with at least this fraction of the best score makes the answer
@@ -184,12 +195,21 @@ THough VoteLines(const TPlane& luma, const TGradient& g) {
         const float u = g.X.At(px, py), v = g.Y.At(px, py);
         return u * u + v * v;
       };
-      if (m2 < mag2(x + dx, y + dy) || m2 <= mag2(x - dx, y - dy)) continue;
+      const float ahead = mag2(x + dx, y + dy), behind = mag2(x - dx, y - dy);
+      if (m2 < ahead || m2 <= behind) continue;
+      // The crest between pixels, from a parabola through the three magnitudes: without it a
+      // slanted edge's points scatter half a pixel either side of its line.
+      const float m = std::sqrt(m2), ma = std::sqrt(ahead), mb = std::sqrt(behind);
+      const float curve = ma - 2 * m + mb;
+      const float shift = curve < 0 ? std::clamp(0.5f * (mb - ma) / curve, -0.5f, 0.5f) : 0.0f;
       double phi = std::atan2(double(gy), double(gx)) * 180 / kPi;
       if (phi < 0) phi += 360;
       const int centre = int(std::lround(phi));
-      const float px = float(x) + 0.5f - cx, py = float(y) + 0.5f - cy;
-      for (int d = -kAngleSpread; d <= kAngleSpread; ++d) {
+      const float px = float(x) + 0.5f + shift * float(dx) - cx;
+      const float py = float(y) + 0.5f + shift * float(dy) - cy;
+      const int spread = std::clamp(int(std::ceil(1.5f + 10.0f / std::sqrt(m2))),
+                                    kMinAngleSpread, kMaxAngleSpread);
+      for (int d = -spread; d <= spread; ++d) {
         const int a = (centre + d + 360) % 360;
         const int rho = int(std::lround(px * cosTable[size_t(a)] + py * sinTable[size_t(a)]));
         hough.At(a, rho) += 1;
@@ -207,17 +227,20 @@ std::vector<TLine> StrongLines(THough& hough, int phi0, int minVotes) {
   };
   std::vector<TPeak> peaks;
   const int r = hough.Radius;
+  // A line between two distances splits its votes between them: peaks are looked for in the
+  // sums of neighbouring pairs, and the line placed at the pair's centre of votes.
+  const auto pair = [&](int a, int rho) { return hough.At(a, rho) + hough.At(a, rho + 1); };
   for (int d = -kMaxSideTurn; d <= kMaxSideTurn; ++d) {
     const int a = (phi0 + d + 360) % 360;
-    for (int rho = -r + 1; rho < r; ++rho) {
-      const int v = hough.At(a, rho);
+    for (int rho = -r + 1; rho + 1 < r; ++rho) {
+      const int v = pair(a, rho);
       if (v < minVotes) continue;
       bool best = true;
       for (int da = -3; da <= 3 && best; ++da) {
         const int b = (a + da + 360) % 360;
         for (int dr = -4; dr <= 4; ++dr) {
-          if ((da == 0 && dr == 0) || rho + dr <= -r || rho + dr >= r) continue;
-          const int w = hough.At(b, rho + dr);
+          if ((da == 0 && dr == 0) || rho + dr <= -r || rho + dr + 1 >= r) continue;
+          const int w = pair(b, rho + dr);
           // Ties go to the first in scan order, so a plateau gives one peak.
           if (w > v || (w == v && (da < 0 || (da == 0 && dr < 0)))) {
             best = false;
@@ -233,7 +256,8 @@ std::vector<TLine> StrongLines(THough& hough, int phi0, int minVotes) {
   });
   if (peaks.size() > size_t(kLinesPerSide)) peaks.resize(size_t(kLinesPerSide));
   std::vector<TLine> lines;
-  for (const TPeak& p : peaks) lines.push_back({double(p.Phi), double(p.Rho), p.Votes});
+  for (const TPeak& p : peaks)
+    lines.push_back({double(p.Phi), p.Rho + double(hough.At(p.Phi, p.Rho + 1)) / p.Votes, p.Votes});
   return lines;
 }
 
@@ -246,6 +270,7 @@ struct TLineProfile {
   std::vector<int> Support;    // prefix sums: the gradient across the line is an edge's
   std::vector<int> Lighter;    // prefix sums: lighter inside than outside
   std::vector<float> Contrast; // prefix sums: inside minus outside, clipped
+  std::vector<float> Unevenness;  // prefix sums: how the paper just inside changes along it
 };
 
 TLineProfile ProfileLine(const TLine& line, const TPlane& luma, const TGradient& g) {
@@ -261,6 +286,17 @@ TLineProfile ProfileLine(const TLine& line, const TPlane& luma, const TGradient&
   p.Support.assign(n + 1, 0);
   p.Lighter.assign(n + 1, 0);
   p.Contrast.assign(n + 1, 0.0f);
+  p.Unevenness.assign(n + 1, 0.0f);
+  // Just inside a page lies paper: the lighter of two readings skips dark print, so what is
+  // left changes along the side only with the light. A band of a patterned desk changes tone.
+  std::vector<float> paper(n, -1.0f);
+  for (size_t k = 0; k < n; ++k) {
+    const double s = double(p.S0) + double(k);
+    const double x = p.BaseX + s * ux, y = p.BaseY + s * uy;
+    if (x >= 2 && y >= 2 && x <= luma.W - 2 && y <= luma.H - 2)
+      paper[k] = std::max(luma.Sample(float(x + 1.5 * nx), float(y + 1.5 * ny)),
+                          luma.Sample(float(x + 2.5 * nx), float(y + 2.5 * ny)));
+  }
   for (size_t k = 0; k < n; ++k) {
     const double s = double(p.S0) + double(k);
     const double x = p.BaseX + s * ux, y = p.BaseY + s * uy;
@@ -282,6 +318,10 @@ TLineProfile ProfileLine(const TLine& line, const TPlane& luma, const TGradient&
     p.Support[k + 1] = p.Support[k] + support;
     p.Lighter[k + 1] = p.Lighter[k] + lighter;
     p.Contrast[k + 1] = p.Contrast[k] + contrast;
+    float uneven = 0;
+    if (k + kUnevenStep < n && paper[k] >= 0 && paper[k + kUnevenStep] >= 0)
+      uneven = std::min(std::abs(paper[k + kUnevenStep] - paper[k]), 4 * kFullContrast);
+    p.Unevenness[k + 1] = p.Unevenness[k] + uneven;
   }
   return p;
 }
@@ -315,7 +355,9 @@ double SideQuality(const TLineProfile& line, TPoint2 p, TPoint2 q) {
   const double support = (line.Support[size_t(k1)] - line.Support[size_t(k0)]) / count;
   const double lighter = (line.Lighter[size_t(k1)] - line.Lighter[size_t(k0)]) / count;
   const double contrast = (line.Contrast[size_t(k1)] - line.Contrast[size_t(k0)]) / count;
-  return support * lighter * std::clamp(contrast / kFullContrast, 0.0, 1.0);
+  const double uneven = (line.Unevenness[size_t(k1)] - line.Unevenness[size_t(k0)]) / count;
+  const double even = std::clamp(1 - (uneven - kEvenPaper) / kUnevenPaper, 0.0, 1.0);
+  return support * lighter * even * std::clamp(contrast / kFullContrast, 0.0, 1.0);
 }
 
 struct TCandidate {
@@ -467,6 +509,15 @@ TPageFindResult FindPage(const TFastDIB& picture) {
   const TPlane luma = ReducedLuma(picture, factor);
   const TGradient gradient = Sobel(luma);
   THough hough = VoteLines(luma, gradient);
+  if (const char* dump = std::getenv("PF_DUMP")) {
+    FILE* f = std::fopen((std::string(dump) + ".pgm").c_str(), "wb");
+    std::fprintf(f, "P5 %d %d 255\n", luma.W * 2, luma.H);
+    for (int y = 0; y < luma.H; ++y) {
+      for (int x = 0; x < luma.W; ++x) std::fputc(int(std::clamp(luma.At(x, y), 0.f, 255.f)), f);
+      for (int x = 0; x < luma.W; ++x) std::fputc(int(std::clamp(8 * std::hypot(gradient.X.At(x, y), gradient.Y.At(x, y)), 0.f, 255.f)), f);
+    }
+    std::fclose(f);
+  }
 
   // A side must be at least a fifth of the picture's shorter side long to be voted for enough.
   const int minVotes = std::max(10, std::min(luma.W, luma.H) / 5);
@@ -476,6 +527,18 @@ TPageFindResult FindPage(const TFastDIB& picture) {
   for (int k = 0; k < 4; ++k)
     for (const TLine& line : StrongLines(hough, kGroupPhi[k], minVotes))
       sides[size_t(k)].push_back(ProfileLine(line, luma, gradient));
+  const bool dbg = std::getenv("PF_DEBUG") != nullptr;
+  if (dbg) {
+    for (int k = 0; k < 4; ++k) {
+      int bv = 0, ba = 0, br = 0;
+      for (int d = -40; d <= 40; ++d) { int a = (kGroupPhi[k] + d + 360) % 360;
+        for (int r = -hough.Radius; r <= hough.Radius; ++r) if (hough.At(a, r) > bv) bv = hough.At(a, r), ba = a, br = r; }
+      std::fprintf(stderr, "max %d at %d %d (min %d)\n", bv, ba, br, minVotes);
+      std::fprintf(stderr, "group %d:", k);
+      for (auto& l : sides[size_t(k)]) std::fprintf(stderr, " (%g,%g,%d)", l.Line.Phi, l.Line.Rho, l.Line.Votes);
+      std::fprintf(stderr, "\n");
+    }
+  }
   for (const auto& group : sides)
     if (group.empty()) return result;
 
@@ -508,6 +571,13 @@ TPageFindResult FindPage(const TFastDIB& picture) {
   std::sort(candidates.begin(), candidates.end(),
             [](const TCandidate& a, const TCandidate& b) { return a.Score > b.Score; });
   const TCandidate& best = candidates.front();
+  if (dbg)
+    for (size_t i = 0; i < std::min<size_t>(5, candidates.size()); ++i) {
+      auto& c = candidates[i];
+      std::fprintf(stderr, "cand %.3f lines %d %d %d %d corners", c.Score, c.Lines[0], c.Lines[1], c.Lines[2], c.Lines[3]);
+      for (auto& p : c.Corners) std::fprintf(stderr, " (%.0f,%.0f)", p.X * factor, p.Y * factor);
+      std::fprintf(stderr, "\n");
+    }
   result.Score = best.Score;
   if (best.Score < kMinScore) {
     result.Outcome = TPageFindOutcome::Unsure;
