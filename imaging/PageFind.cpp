@@ -37,8 +37,11 @@ constexpr int kMaxAngleSpread = 8;
 // A side may turn this far from the picture's axes (the page's own turn plus the camera's
 // perspective).
 constexpr int kMaxSideTurn = 40;
-// Lines kept per side, strongest first.
+// Lines looked at per side, strongest first, and kept for the quadrilaterals; a kept line needs
+// a stretch of at least kMinStretch quality.
+constexpr int kPeaksPerSide = 40;
 constexpr int kLinesPerSide = 12;
+constexpr double kMinStretch = 0.3;
 // How far inside and outside a side the contrast is read, in reduced pixels.
 constexpr float kContrastReach = 3.0f;
 // The contrast (levels) at which a side counts as fully lighter inside.
@@ -47,6 +50,7 @@ constexpr float kFullContrast = 10.0f;
 // levels a step on average (noise, light) before the side loses score, all of it at
 // kEvenPaper + kUnevenPaper.
 constexpr size_t kUnevenStep = 4;
+constexpr size_t kPaperRun = 3;
 constexpr double kEvenPaper = 2;
 constexpr double kUnevenPaper = 8;
 // Below this score nothing is called a page.
@@ -254,7 +258,7 @@ std::vector<TLine> StrongLines(THough& hough, int phi0, int minVotes) {
   std::sort(peaks.begin(), peaks.end(), [](const TPeak& p, const TPeak& q) {
     return p.Votes != q.Votes ? p.Votes > q.Votes : (p.Phi != q.Phi ? p.Phi < q.Phi : p.Rho < q.Rho);
   });
-  if (peaks.size() > size_t(kLinesPerSide)) peaks.resize(size_t(kLinesPerSide));
+  if (peaks.size() > size_t(kPeaksPerSide)) peaks.resize(size_t(kPeaksPerSide));
   std::vector<TLine> lines;
   for (const TPeak& p : peaks)
     lines.push_back({double(p.Phi), p.Rho + double(hough.At(p.Phi, p.Rho + 1)) / p.Votes, p.Votes});
@@ -297,6 +301,16 @@ TLineProfile ProfileLine(const TLine& line, const TPlane& luma, const TGradient&
       paper[k] = std::max(luma.Sample(float(x + 1.5 * nx), float(y + 1.5 * ny)),
                           luma.Sample(float(x + 2.5 * nx), float(y + 2.5 * ny)));
   }
+  // So does the lightest reading of a few pixels along the side, which skips the gaps between
+  // lines of print that run up to the side; a desk's bands are wider than that.
+  std::vector<float> lightest(n, -1.0f);
+  for (size_t k = 0; k < n; ++k) {
+    if (paper[k] < 0) continue;
+    float v = paper[k];
+    for (size_t j = k >= kPaperRun ? k - kPaperRun : 0; j <= std::min(n - 1, k + kPaperRun); ++j)
+      v = std::max(v, paper[j]);
+    lightest[k] = v;
+  }
   for (size_t k = 0; k < n; ++k) {
     const double s = double(p.S0) + double(k);
     const double x = p.BaseX + s * ux, y = p.BaseY + s * uy;
@@ -319,8 +333,8 @@ TLineProfile ProfileLine(const TLine& line, const TPlane& luma, const TGradient&
     p.Lighter[k + 1] = p.Lighter[k] + lighter;
     p.Contrast[k + 1] = p.Contrast[k] + contrast;
     float uneven = 0;
-    if (k + kUnevenStep < n && paper[k] >= 0 && paper[k + kUnevenStep] >= 0)
-      uneven = std::min(std::abs(paper[k + kUnevenStep] - paper[k]), 4 * kFullContrast);
+    if (k + kUnevenStep < n && lightest[k] >= 0 && lightest[k + kUnevenStep] >= 0)
+      uneven = std::min(std::abs(lightest[k + kUnevenStep] - lightest[k]), 4 * kFullContrast);
     p.Unevenness[k + 1] = p.Unevenness[k] + uneven;
   }
   return p;
@@ -339,6 +353,19 @@ bool Intersect(const TLineProfile& a, const TLineProfile& b, TPoint2& out) {
   return true;
 }
 
+// The samples k0..k1 - 1 of `line` as a page's side: 0..1 from its support, its lighter inside,
+// the evenness of the paper just inside and its contrast.
+double StretchQuality(const TLineProfile& line, int k0, int k1) {
+  if (k1 - k0 < 4) return 0;
+  const double count = double(k1 - k0);
+  const double support = (line.Support[size_t(k1)] - line.Support[size_t(k0)]) / count;
+  const double lighter = (line.Lighter[size_t(k1)] - line.Lighter[size_t(k0)]) / count;
+  const double contrast = (line.Contrast[size_t(k1)] - line.Contrast[size_t(k0)]) / count;
+  const double uneven = (line.Unevenness[size_t(k1)] - line.Unevenness[size_t(k0)]) / count;
+  const double even = std::clamp(1 - (uneven - kEvenPaper) / kUnevenPaper, 0.0, 1.0);
+  return support * lighter * even * std::clamp(contrast / kFullContrast, 0.0, 1.0);
+}
+
 // The side of `line` between the points p and q: 0..1 from its support, its lighter inside
 // and its contrast, over the middle 88% (the corners' own pixels belong to both sides).
 double SideQuality(const TLineProfile& line, TPoint2 p, TPoint2 q) {
@@ -350,14 +377,7 @@ double SideQuality(const TLineProfile& line, TPoint2 p, TPoint2 q) {
   const int n = int(line.Support.size()) - 1;
   const int k0 = std::clamp(int(std::lround(s + trim)) - line.S0, 0, n);
   const int k1 = std::clamp(int(std::lround(t - trim)) - line.S0, 0, n);
-  if (k1 - k0 < 4) return 0;
-  const double count = double(k1 - k0);
-  const double support = (line.Support[size_t(k1)] - line.Support[size_t(k0)]) / count;
-  const double lighter = (line.Lighter[size_t(k1)] - line.Lighter[size_t(k0)]) / count;
-  const double contrast = (line.Contrast[size_t(k1)] - line.Contrast[size_t(k0)]) / count;
-  const double uneven = (line.Unevenness[size_t(k1)] - line.Unevenness[size_t(k0)]) / count;
-  const double even = std::clamp(1 - (uneven - kEvenPaper) / kUnevenPaper, 0.0, 1.0);
-  return support * lighter * even * std::clamp(contrast / kFullContrast, 0.0, 1.0);
+  return StretchQuality(line, k0, k1);
 }
 
 struct TCandidate {
@@ -524,9 +544,19 @@ TPageFindResult FindPage(const TFastDIB& picture) {
   // Top, right, bottom, left: the gradient points down, left, up and right into the page.
   static constexpr int kGroupPhi[4] = {90, 180, 270, 0};
   std::array<std::vector<TLineProfile>, 4> sides;
+  // A strong line of the desk's pattern can outvote a page's side; a line is kept only where
+  // some stretch of it, as long as the shortest side voted for, looks like a page's side.
   for (int k = 0; k < 4; ++k)
-    for (const TLine& line : StrongLines(hough, kGroupPhi[k], minVotes))
-      sides[size_t(k)].push_back(ProfileLine(line, luma, gradient));
+    for (const TLine& line : StrongLines(hough, kGroupPhi[k], minVotes)) {
+      TLineProfile profile = ProfileLine(line, luma, gradient);
+      const int n = int(profile.Support.size()) - 1;
+      double bestStretch = 0;
+      for (int k0 = 0; k0 + minVotes <= n && bestStretch < kMinStretch; k0 += 4)
+        bestStretch = std::max(bestStretch, StretchQuality(profile, k0, k0 + minVotes));
+      if (bestStretch < kMinStretch) continue;
+      sides[size_t(k)].push_back(std::move(profile));
+      if (sides[size_t(k)].size() == size_t(kLinesPerSide)) break;
+    }
   const bool dbg = std::getenv("PF_DEBUG") != nullptr;
   if (dbg) {
     for (int k = 0; k < 4; ++k) {
