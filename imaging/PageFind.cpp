@@ -57,7 +57,7 @@ constexpr double kUnevenPaper = 8;
 constexpr double kMinScore = 0.4;
 // A different quadrilateral with at least this fraction of the best score makes the answer
 // unsure; different means a corner more than kRivalDistance of the picture's diagonal away.
-constexpr double kRivalRatio = 0.85;
+constexpr double kRivalRatio = 0.92;
 constexpr double kRivalDistance = 0.03;
 
 constexpr double kPi = 3.14159265358979323846;
