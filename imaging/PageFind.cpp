@@ -16,9 +16,6 @@
 #include <cmath>
 #include <cstdint>
 #include <vector>
-#include <cstdio>
-#include <string>
-#include <cstdlib>
 
 namespace {
 
@@ -529,15 +526,6 @@ TPageFindResult FindPage(const TFastDIB& picture) {
   const TPlane luma = ReducedLuma(picture, factor);
   const TGradient gradient = Sobel(luma);
   THough hough = VoteLines(luma, gradient);
-  if (const char* dump = std::getenv("PF_DUMP")) {
-    FILE* f = std::fopen((std::string(dump) + ".pgm").c_str(), "wb");
-    std::fprintf(f, "P5 %d %d 255\n", luma.W * 2, luma.H);
-    for (int y = 0; y < luma.H; ++y) {
-      for (int x = 0; x < luma.W; ++x) std::fputc(int(std::clamp(luma.At(x, y), 0.f, 255.f)), f);
-      for (int x = 0; x < luma.W; ++x) std::fputc(int(std::clamp(8 * std::hypot(gradient.X.At(x, y), gradient.Y.At(x, y)), 0.f, 255.f)), f);
-    }
-    std::fclose(f);
-  }
 
   // A side must be at least a fifth of the picture's shorter side long to be voted for enough.
   const int minVotes = std::max(10, std::min(luma.W, luma.H) / 5);
@@ -557,18 +545,6 @@ TPageFindResult FindPage(const TFastDIB& picture) {
       sides[size_t(k)].push_back(std::move(profile));
       if (sides[size_t(k)].size() == size_t(kLinesPerSide)) break;
     }
-  const bool dbg = std::getenv("PF_DEBUG") != nullptr;
-  if (dbg) {
-    for (int k = 0; k < 4; ++k) {
-      int bv = 0, ba = 0, br = 0;
-      for (int d = -40; d <= 40; ++d) { int a = (kGroupPhi[k] + d + 360) % 360;
-        for (int r = -hough.Radius; r <= hough.Radius; ++r) if (hough.At(a, r) > bv) bv = hough.At(a, r), ba = a, br = r; }
-      std::fprintf(stderr, "max %d at %d %d (min %d)\n", bv, ba, br, minVotes);
-      std::fprintf(stderr, "group %d:", k);
-      for (auto& l : sides[size_t(k)]) std::fprintf(stderr, " (%g,%g,%d)", l.Line.Phi, l.Line.Rho, l.Line.Votes);
-      std::fprintf(stderr, "\n");
-    }
-  }
   for (const auto& group : sides)
     if (group.empty()) return result;
 
@@ -601,13 +577,6 @@ TPageFindResult FindPage(const TFastDIB& picture) {
   std::sort(candidates.begin(), candidates.end(),
             [](const TCandidate& a, const TCandidate& b) { return a.Score > b.Score; });
   const TCandidate& best = candidates.front();
-  if (dbg)
-    for (size_t i = 0; i < std::min<size_t>(5, candidates.size()); ++i) {
-      auto& c = candidates[i];
-      std::fprintf(stderr, "cand %.3f lines %d %d %d %d corners", c.Score, c.Lines[0], c.Lines[1], c.Lines[2], c.Lines[3]);
-      for (auto& p : c.Corners) std::fprintf(stderr, " (%.0f,%.0f)", p.X * factor, p.Y * factor);
-      std::fprintf(stderr, "\n");
-    }
   result.Score = best.Score;
   if (best.Score < kMinScore) {
     result.Outcome = TPageFindOutcome::Unsure;

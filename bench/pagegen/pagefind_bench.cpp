@@ -13,7 +13,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -130,12 +129,6 @@ void PrintAccuracy() {
     std::snprintf(conditions, sizeof conditions, "%s%s%s %s fill %.2f rot %.1f",
                   plan.Tone == TPaperTone::White ? "white" : "offwh", plan.Table ? "+table" : "",
                   plan.EdgeText ? "+edge" : "", desks[int(plan.Desk)], plan.Fill, plan.RotationDeg);
-    if (std::getenv("PF_DEBUG")) {
-      std::fprintf(stderr, "photo %d truth", i);
-      for (auto& c : photo.Corners) std::fprintf(stderr, " (%.0f,%.0f)", c.x(), c.y());
-      std::fprintf(stderr, "\n");
-    }
-    if (std::getenv("PF_DIR")) qputenv("PF_DUMP", (std::string(std::getenv("PF_DIR")) + "/p" + std::to_string(i)).c_str());
     const TPageFindResult found = FindPage(*photo.Photo);
     const double error = found.Found() ? CornerError(photo, found.Corners) : 0;
     ours.Add(found.Found(), error);
