@@ -56,8 +56,8 @@ TShpora* TPhotoSet::AddPageOnDesk(int width, int height, const TPageQuad& corner
   const QString photo = Dir.filePath(QStringLiteral("page-%1.jpeg").arg(seed));
   WriteJpegFixture(photo, width, height, [&](int x, int y) {
     if (InsideQuad(corners, x + 0.5, y + 0.5)) return BgrPixel{228, 234, 236};
-    // A dark wooden desk with a faint grain, so that it is not one flat colour.
-    const auto grain = static_cast<uint8_t>(((x / 7 + y / 3) % 5) * 3);
+    // A dark desk, a little lighter towards the bottom as under a lamp.
+    const auto grain = static_cast<uint8_t>(y * 12 / height);
     return BgrPixel{static_cast<uint8_t>(30 + grain), static_cast<uint8_t>(42 + grain),
                     static_cast<uint8_t>(58 + grain)};
   });

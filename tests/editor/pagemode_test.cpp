@@ -294,6 +294,35 @@ TEST_F(PageModeTest, FindPageOnAnUnreadablePhotoIsAnError) {
   EXPECT_FALSE(photo->Page.HasCorners);
 }
 
+// A white page on a dark desk photographed a little from below, in a 600 x 800 photo (kept at
+// its size).
+const TPageQuad kDeskPage{{TPagePoint{120, 100}, TPagePoint{480, 110}, TPagePoint{500, 690},
+                           TPagePoint{100, 700}}};
+
+TEST_F(PageModeTest, FindPageOnAnEasyPageStraightensByItsCorners) {
+  TShpora* photo = Photos.AddPageOnDesk(600, 800, kDeskPage);
+  Host.List = Photos.All();
+  Page->SelectPhoto(photo);
+  Page->sButtonPage->click();
+  photo->DropFullImage();
+  QTest::mouseClick(Page->sButtonFindPage, Qt::LeftButton);
+  EXPECT_TRUE(Host.Messages.isEmpty());
+  EXPECT_TRUE(Host.Errors.isEmpty());
+  ASSERT_TRUE(photo->Page.Straightened());
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_NEAR(photo->Page.Corners.Corners[i].X, kDeskPage.Corners[i].X, 4) << i;
+    EXPECT_NEAR(photo->Page.Corners.Corners[i].Y, kDeskPage.Corners[i].Y, 4) << i;
+  }
+  EXPECT_EQ(photo->CropLeft, 1);
+  EXPECT_EQ(photo->CropBottom, 589);
+  EXPECT_TRUE(Page->sCheckBoxStraighten->isChecked());
+  EXPECT_NE(photo->FullImage, nullptr);
+  EXPECT_EQ(Host.PrintPreviews, 1);
+  // The handles went to the corners found.
+  const TPagePoint v = PictureToView(photo->Page.Corners.Corners[0], 0, 600, 800);
+  EXPECT_EQ(InView(Page->pc1), QPoint(qRound(v.X), qRound(v.Y)));
+}
+
 // --- "Apply to many..." with "Page (find automatically)" ---
 
 TEST(ApplyPageFind, LoopLooksInEveryPhotoInScopeAndCountsThoseWithoutAPage) {
@@ -329,6 +358,26 @@ TEST(ApplyPageFind, LoopLooksInEveryPhotoInScopeAndCountsThoseWithoutAPage) {
   EXPECT_THROW(ApplyToMany(source, list, options, wait, &counts), std::runtime_error);
   EXPECT_EQ(counts.PagesSearched, 2);
   EXPECT_EQ(counts.Reprocessed, 2);
+}
+
+TEST(ApplyPageFind, PagesFoundAreStraightenedTheOthersLeftAsTheyWere) {
+  TPhotoSet photos;
+  TShpora* page = photos.AddPageOnDesk(600, 800, kDeskPage);
+  TShpora* plain = photos.Add(120, 160);
+  TScriptedWait wait;
+  wait.ShowWait(QStringLiteral("Please wait..."), QStringLiteral("Processing images..."), 1, 2);
+  TApplyOptions options;
+  options.ApplyWhat = ApplyPageFind | ApplyCropping;
+  TShporaData source;
+  source.CropLeft = 25;
+  TApplyCounts counts;
+  ApplyToMany(source, {page, plain}, options, wait, &counts);
+  EXPECT_EQ(counts.PagesSearched, 2);
+  EXPECT_EQ(counts.PagesNotFound, 1);
+  EXPECT_TRUE(page->Page.Straightened());
+  EXPECT_EQ(page->CropLeft, 1);  // straightening widens the crop it was given
+  EXPECT_FALSE(plain->Page.HasCorners);
+  EXPECT_EQ(plain->CropLeft, 25);
 }
 
 TEST(ApplyPageFind, MessageWords) {
