@@ -354,16 +354,14 @@ void TEditorPage::ApplyToManyCommand() {
     }
   }
   if (options.ApplyWhat & ApplyPageFind) {
-    // The open photo may have been straightened too: its controls and corners follow it.
+    // The open photo may have been straightened too: its controls, corners and picture follow.
     CornersOf = nullptr;
     PlaceHandles(*Current);
     sCheckBoxStraighten->setChecked(Current->Page.Straightened());
-    if (PageMode) {
-      try {
-        DrawEditorImage();
-      } catch (...) {
-        if (!failure) failure = std::current_exception();
-      }
+    try {
+      DrawEditorImage();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
     }
   }
   // Reported only now, with the main window enabled again and the wait dialog closed.
