@@ -53,8 +53,7 @@ struct TApplyCounts {
   int PagesNotFound = 0;  // of those, the ones where the finder found none
 };
 int ApplyToMany(const TShporaData& source, const std::vector<TShpora*>& photos,
-                const TApplyOptions& options, IWaitProtocol& wait,
-                TApplyCounts* counts = nullptr);
+                const TApplyOptions& options, IWaitProtocol& wait, TApplyCounts* counts = nullptr);
 
 // What the user is told after a loop that looked for pages: how many of the photos searched
 // had none to be found, or that every one had a page.

@@ -60,8 +60,8 @@ namespace {
 // corner sits on the pixel the user sees, also where the turn shifts the picture by a pixel.
 struct TTurn {
   int C = 1, S = 0;
-  double Ax = 0, Ay = 0;  // ax, ay
-  double K1 = 0, K2 = 0;  // centre offsets
+  double Ax = 0, Ay = 0;   // ax, ay
+  double K1 = 0, K2 = 0;   // centre offsets
   int32_t Tw = 0, Th = 0;  // the turned picture's size
 };
 

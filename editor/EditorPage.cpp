@@ -140,8 +140,7 @@ TEditorPage::TEditorPage(IEditorHost& host, QWidget* parent)
   // Only the user's clicks: loading the controls from a record must not act on it.
   connect(sButtonPage, &QPushButton::clicked, this, &TEditorPage::sButtonPageClick);
   connect(sButtonFindPage, &QPushButton::clicked, this, &TEditorPage::sButtonFindPageClick);
-  connect(sCheckBoxStraighten, &QCheckBox::clicked, this,
-          &TEditorPage::sCheckBoxStraightenClick);
+  connect(sCheckBoxStraighten, &QCheckBox::clicked, this, &TEditorPage::sCheckBoxStraightenClick);
 }
 
 TEditorPage::~TEditorPage() = default;
@@ -185,8 +184,8 @@ void TEditorPage::ShowHandlesForMode() {
 }
 
 void TEditorPage::SetPageControlsEnabled(bool enabled) {
-  for (QWidget* w : std::initializer_list<QWidget*>{sButtonPage, sButtonFindPage,
-                                                     sCheckBoxStraighten})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{sButtonPage, sButtonFindPage, sCheckBoxStraighten})
     w->setEnabled(enabled);
 }
 
@@ -264,9 +263,8 @@ void TEditorPage::ImageShporaMouseMove(int x, int y) {
         MagnifierFailed = true;
         throw;
       }
-      const TZoomOrigin origin = MagnifierOrigin(x, y, ImageShpora->width(),
-                                                 ImageShpora->height(), PageFull->Width(),
-                                                 PageFull->AbsHeight);
+      const TZoomOrigin origin = MagnifierOrigin(x, y, ImageShpora->width(), ImageShpora->height(),
+                                                 PageFull->Width(), PageFull->AbsHeight);
       CopyZoomWindow(*PageFull, origin, ZoomBitmap);
       Host.ShowOnImagePage(ZoomBitmap);
       return;
@@ -576,8 +574,7 @@ void TEditorPage::CornerMouseMove(TCornerHandle* sender, int x, int y) {
   const TPagePoint view{DragStartView.X + pointer.x() - DragStartPointer.x(),
                         DragStartView.Y + pointer.y() - DragStartPointer.y()};
   TPageQuad moved = Corners;
-  moved.Corners[sender->Tag] =
-      ViewToPicture(view, Current->Rotation, PictureWidth, PictureHeight);
+  moved.Corners[sender->Tag] = ViewToPicture(view, Current->Rotation, PictureWidth, PictureHeight);
   // A corner that would spoil the page (crossed sides, a flat corner, too far out) stays where
   // it was last good; the pointer can come back to it.
   if (!IsUsablePageQuad(moved, PictureWidth, PictureHeight)) return;

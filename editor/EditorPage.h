@@ -86,17 +86,17 @@ class TEditorPage : public QWidget {
   QPushButton* sButtonApply;
   QFrame* PanelImage;
   TEditorImage* ImageShpora;
-  TCropHandle* pp1;  // top edge
-  TCropHandle* pp2;  // bottom edge
-  TCropHandle* pp3;  // left edge
-  TCropHandle* pp4;  // right edge
-  QPushButton* sButtonPage;           // "Page", checkable: Page mode
-  QPushButton* sButtonFindPage;       // "Find page"
-  QCheckBox* sCheckBoxStraighten;     // "Straighten"
-  TCornerHandle* pc1;  // the page's top-left corner
-  TCornerHandle* pc2;  // top-right
-  TCornerHandle* pc3;  // bottom-right
-  TCornerHandle* pc4;  // bottom-left
+  TCropHandle* pp1;                // top edge
+  TCropHandle* pp2;                // bottom edge
+  TCropHandle* pp3;                // left edge
+  TCropHandle* pp4;                // right edge
+  QPushButton* sButtonPage;        // "Page", checkable: Page mode
+  QPushButton* sButtonFindPage;    // "Find page"
+  QCheckBox* sCheckBoxStraighten;  // "Straighten"
+  TCornerHandle* pc1;              // the page's top-left corner
+  TCornerHandle* pc2;              // top-right
+  TCornerHandle* pc3;              // bottom-right
+  TCornerHandle* pc4;              // bottom-left
 
   // The magnifier picture, 420 x 594, shown in the host's preview image while the pointer is
   // over the editor image.

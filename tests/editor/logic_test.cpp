@@ -186,8 +186,8 @@ class PageCornerMapping : public testing::TestWithParam<TurnCase> {};
 
 TEST_P(PageCornerMapping, PictureCornersLandOnTheTurnedViewsCorners) {
   const TurnCase c = GetParam();
-  const TPageQuad own{{TPagePoint{0, 0}, TPagePoint{1000, 0}, TPagePoint{1000, 1500},
-                       TPagePoint{0, 1500}}};
+  const TPageQuad own{
+      {TPagePoint{0, 0}, TPagePoint{1000, 0}, TPagePoint{1000, 1500}, TPagePoint{0, 1500}}};
   const double pixel = 594.0 / 1000 * 1.001;  // one picture pixel, the most the view shifts
   for (int i = 0; i < 4; ++i) {
     const TPagePoint v = PictureToView(own.Corners[i], c.Rotation, 1000, 1500);

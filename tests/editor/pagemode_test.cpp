@@ -31,7 +31,9 @@ class PageModeTest : public testing::Test {
     Page->SelectPhoto(photo);
     return photo;
   }
-  std::vector<TCornerHandle*> Corners() const { return {Page->pc1, Page->pc2, Page->pc3, Page->pc4}; }
+  std::vector<TCornerHandle*> Corners() const {
+    return {Page->pc1, Page->pc2, Page->pc3, Page->pc4};
+  }
   std::vector<TCropHandle*> Bars() const { return {Page->pp1, Page->pp2, Page->pp3, Page->pp4}; }
   // Where a handle's centre is in the view (the image lies 2 pixels into the panel).
   static QPoint InView(const TCornerHandle* h) { return h->CentrePoint() - QPoint(2, 2); }
@@ -296,8 +298,8 @@ TEST_F(PageModeTest, FindPageOnAnUnreadablePhotoIsAnError) {
 
 // A white page on a dark desk photographed a little from below, in a 600 x 800 photo (kept at
 // its size).
-const TPageQuad kDeskPage{{TPagePoint{120, 100}, TPagePoint{480, 110}, TPagePoint{500, 690},
-                           TPagePoint{100, 700}}};
+const TPageQuad kDeskPage{
+    {TPagePoint{120, 100}, TPagePoint{480, 110}, TPagePoint{500, 690}, TPagePoint{100, 700}}};
 
 TEST_F(PageModeTest, FindPageOnAnEasyPageStraightensByItsCorners) {
   TShpora* photo = Photos.AddPageOnDesk(600, 800, kDeskPage);
