@@ -419,6 +419,11 @@ void TFormMain::RunHandler(const std::function<void()>& handler) {
   }
 }
 
+void TFormMain::ShowMessage(const QString& message) {
+  Prompts.Message(this, QLatin1String(kMainCaption), message, IUserPrompts::Buttons::Ok,
+                  IUserPrompts::Icon::Information);
+}
+
 void TFormMain::ShowError(const QString& message) {
   Prompts.Message(this, QLatin1String(kMainCaption), message, IUserPrompts::Buttons::Ok,
                   IUserPrompts::Icon::Error);

@@ -219,6 +219,8 @@ class TFormMain : public QMainWindow, public IEditorHost, public IOnlineHost {
   // Runs a handler; an exception ends it and its message is shown in a message box.
   void RunHandler(const std::function<void()>& handler) override;
   void ShowError(const QString& message) override;
+  // IEditorHost: an information box with the window's caption.
+  void ShowMessage(const QString& message) override;
   // Whether a long loop is running (the main window is disabled meanwhile).
   bool Busy() const { return BusyDepth > 0; }
 

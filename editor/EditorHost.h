@@ -40,4 +40,8 @@ class IEditorHost {
   virtual IWaitProtocol& Wait() = 0;
   // Reports the error that ended a command of the editor (the application's error box).
   virtual void ShowError(const QString& message) = 0;
+  // Tells the user something that is not an error, such as a page the finder could not find
+  // (the application's information box). A host without one reports it where errors go, so
+  // that the words still reach the user.
+  virtual void ShowMessage(const QString& message) { ShowError(message); }
 };

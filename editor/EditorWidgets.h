@@ -1,8 +1,10 @@
 #pragma once
-// The two kinds of widget on the editor's panel: the editor image and the crop handles. Both only
-// paint and pass their mouse events on to the editor page, which holds all the logic.
+// The three kinds of widget on the editor's panel: the editor image, the crop handles and the
+// page corner handles. They only paint and pass their mouse events on to the editor page, which
+// holds all the logic.
 #include <QColor>
 #include <QImage>
+#include <QPolygonF>
 #include <QWidget>
 
 class TEditorPage;
@@ -14,6 +16,9 @@ class TEditorImage : public QWidget {
  public:
   TEditorImage(TEditorPage& page, QWidget* parent);
   QImage Picture;  // empty until the first photo is drawn
+  // In Page mode the page's outline, drawn over the picture in image coordinates; empty
+  // otherwise.
+  QPolygonF Outline;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -33,6 +38,32 @@ class TCropHandle : public QWidget {
   const int Tag;
   void SetDragged(bool dragged);
   QColor Colour() const { return Fill; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  TEditorPage& Page;
+  QColor Fill;
+};
+
+// pc1..pc4: a round handle on one corner of the page, idle red and lime green while dragged like
+// the crop bars. Its centre is the corner; Tag is the corner's index (0 top-left, 1 top-right,
+// 2 bottom-right, 3 bottom-left of the page).
+class TCornerHandle : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kDiameter = 15;
+  TCornerHandle(TEditorPage& page, int tag, QWidget* parent);
+  const int Tag;
+  void SetDragged(bool dragged);
+  QColor Colour() const { return Fill; }
+  // Moves the handle so that its centre is on `centre` (parent coordinates, rounded).
+  void Centre(QPointF centre);
+  QPoint CentrePoint() const { return geometry().topLeft() + QPoint(kDiameter / 2, kDiameter / 2); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -43,6 +43,8 @@ TFormProps::TFormProps(QWidget* parent) : QDialog(parent) {
   sCheckBox2 = Place<QCheckBox>(groups, QStringLiteral("Brightness and contrast"), 16, 48, 200);
   sCheckBox4 = Place<QCheckBox>(groups, QStringLiteral("Rotation"), 16, 72, 200);
   sCheckBox3 = Place<QCheckBox>(groups, QStringLiteral("Cropping "), 16, 96, 200);
+  // Two pixels closer than the rows above, so that it fits inside the panel's frame.
+  sCheckBox5 = Place<QCheckBox>(groups, QStringLiteral("Page (find automatically)"), 16, 118, 200);
 
   QFrame* scope = MakePanel(this, QStringLiteral("Apply to..."), QRect(8, 152, 225, 97));
   sRadioButton1 = Place<QRadioButton>(scope, QStringLiteral("All photos"), 16, 24, 200);
@@ -66,6 +68,7 @@ void TFormProps::Reset() {
   sCheckBox2->setChecked(true);
   sCheckBox3->setChecked(false);
   sCheckBox4->setChecked(true);
+  sCheckBox5->setChecked(false);
   sRadioButton1->setChecked(true);
 }
 
@@ -74,7 +77,8 @@ TApplyOptions TFormProps::Options() const {
   o.ApplyWhat = (sCheckBox1->isChecked() ? ApplyImageType : 0) |
                 (sCheckBox2->isChecked() ? ApplyBrightnessContrast : 0) |
                 (sCheckBox3->isChecked() ? ApplyCropping : 0) |
-                (sCheckBox4->isChecked() ? ApplyRotation : 0);
+                (sCheckBox4->isChecked() ? ApplyRotation : 0) |
+                (sCheckBox5->isChecked() ? ApplyPageFind : 0);
   o.ApplyScope = sRadioButton2->isChecked()   ? TApplyScope::Even
                  : sRadioButton3->isChecked() ? TApplyScope::Odd
                                               : TApplyScope::All;

@@ -25,6 +25,7 @@ class TFormProps : public QDialog {
   QCheckBox* sCheckBox2;        // "Brightness and contrast"
   QCheckBox* sCheckBox3;        // "Cropping "
   QCheckBox* sCheckBox4;        // "Rotation"
+  QCheckBox* sCheckBox5;        // "Page (find automatically)"
   QRadioButton* sRadioButton1;  // "All photos"
   QRadioButton* sRadioButton2;  // "Even"
   QRadioButton* sRadioButton3;  // "Odd"

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
@@ -230,6 +231,19 @@ TEST_F(PagePreview, EveryChangeInTheEditorRedrawsThePreview) {
   EXPECT_NE(stale, Expected(0));
   Form->LeftTabs->setCurrentWidget(Form->TabPreview);
   EXPECT_EQ(Shown(), Expected(0));
+}
+
+TEST_F(PagePreview, FindPageWithoutAPageTellsTheUserInAnInformationBox) {
+  ShowWithPhotos(1);
+  Form->SelectRows({0});
+  const TPageGeometry before = Form->Photo(0)->Page;
+  QTest::mouseClick(Form->Editor->sButtonFindPage, Qt::LeftButton);
+  ASSERT_EQ(Prompts.Messages.size(), 1u);
+  EXPECT_EQ(Prompts.Messages[0].Caption, QLatin1String(kMainCaption));
+  EXPECT_TRUE(Prompts.Messages[0].Text.startsWith("No page was found in this photo."));
+  EXPECT_EQ(Prompts.Messages[0].Icon, IUserPrompts::Icon::Information);
+  EXPECT_EQ(Prompts.Messages[0].Buttons, IUserPrompts::Buttons::Ok);
+  EXPECT_EQ(Form->Photo(0)->Page, before);
 }
 
 }  // namespace

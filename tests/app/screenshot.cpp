@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTest>
@@ -45,8 +46,8 @@ int main(int argc, char** argv) {
   const QStringList args = app.arguments();
   if (args.size() < 2) {
     std::fprintf(stderr,
-                 "usage: app_screenshot OUT.png [files|about|preview|zoom|menu|wait|export|props] "
-                 "[PHOTO.jpg ...]\n");
+                 "usage: app_screenshot OUT.png "
+                 "[files|about|preview|zoom|page|menu|wait|export|props] [PHOTO.jpg ...]\n");
     return 2;
   }
   apptest::TPrivateEnvironment env;
@@ -62,7 +63,8 @@ int main(int argc, char** argv) {
   form.AddFileList(args.mid(3));
   if (tab != QLatin1String("about")) form.LeftTabs->setCurrentWidget(form.TabFiles);
   if (form.PhotoCount() > 1) form.SelectRows({1});
-  if (tab == QLatin1String("preview") || tab == QLatin1String("zoom")) {
+  if (tab == QLatin1String("preview") || tab == QLatin1String("zoom") ||
+      tab == QLatin1String("page")) {
     form.LeftTabs->setCurrentWidget(form.TabPreview);
   }
   if (tab == QLatin1String("zoom")) {
@@ -71,6 +73,19 @@ int main(int argc, char** argv) {
     QMouseEvent move(QEvent::MouseMove, middle, image->mapToGlobal(middle), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(image, &move);
+  }
+  if (tab == QLatin1String("page")) {
+    form.Editor->sButtonPage->click();
+    // Grab the top-left corner and pull it a little inwards: the magnifier follows it.
+    QWidget* corner = form.Editor->pc1;
+    const QPoint c(corner->width() / 2, corner->height() / 2);
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+      QMouseEvent e(type, QPointF(at), QPointF(corner->mapToGlobal(at)), button, held,
+                    Qt::NoModifier);
+      QApplication::sendEvent(corner, &e);
+    };
+    send(QEvent::MouseButtonPress, c, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, c + QPoint(12, 9), Qt::NoButton, Qt::LeftButton);
   }
   QTest::qWait(100);
   QPixmap shot = form.grab();

@@ -23,6 +23,16 @@ void WriteTestJpeg(const QString& path, int width, int height, int seed) {
   });
 }
 
+// Whether (x, y) lies inside the convex quadrilateral, corners clockwise on the screen.
+bool InsideQuad(const TPageQuad& q, double x, double y) {
+  for (int i = 0; i < 4; ++i) {
+    const TPagePoint& a = q.Corners[i];
+    const TPagePoint& b = q.Corners[(i + 1) % 4];
+    if ((b.X - a.X) * (y - a.Y) - (b.Y - a.Y) * (x - a.X) < 0) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 TPhotoSet::TPhotoSet() {
@@ -36,6 +46,21 @@ TShpora* TPhotoSet::Add(int width, int height) {
   const QString photo = Dir.filePath(QStringLiteral("photo-%1.jpeg").arg(seed));
   WriteTestJpeg(photo, width, height, seed);
   // The work folder is a subfolder, so the photos never take working-file names.
+  QDir(Dir.path()).mkpath(QStringLiteral("work"));
+  Records.push_back(TShpora::CreateFromPhoto(photo, Dir.filePath(QStringLiteral("work/"))));
+  return Records.back().get();
+}
+
+TShpora* TPhotoSet::AddPageOnDesk(int width, int height, const TPageQuad& corners) {
+  const int seed = NextSeed++;
+  const QString photo = Dir.filePath(QStringLiteral("page-%1.jpeg").arg(seed));
+  WriteJpegFixture(photo, width, height, [&](int x, int y) {
+    if (InsideQuad(corners, x + 0.5, y + 0.5)) return BgrPixel{228, 234, 236};
+    // A dark desk, a little lighter towards the bottom as under a lamp.
+    const auto grain = static_cast<uint8_t>(y * 12 / height);
+    return BgrPixel{static_cast<uint8_t>(30 + grain), static_cast<uint8_t>(42 + grain),
+                    static_cast<uint8_t>(58 + grain)};
+  });
   QDir(Dir.path()).mkpath(QStringLiteral("work"));
   Records.push_back(TShpora::CreateFromPhoto(photo, Dir.filePath(QStringLiteral("work/"))));
   return Records.back().get();

@@ -27,6 +27,9 @@ class TPhotoSet {
   ~TPhotoSet();
   // Imports a new w x h photo and returns the record (owned by the set).
   TShpora* Add(int width, int height);
+  // Imports a photo of a white page lying on a dark desk: the page's corners at `corners`
+  // (x, y in the photo's pixels, top-left, top-right, bottom-right, bottom-left).
+  TShpora* AddPageOnDesk(int width, int height, const TPageQuad& corners);
   std::vector<TShpora*> All() const;
   QString Folder() const { return Dir.path() + QStringLiteral("/"); }
 
@@ -50,6 +53,7 @@ class TFakeHost : public IEditorHost {
   void SetMainWindowEnabled(bool enabled) override;
   IWaitProtocol& Wait() override { return WaitDialog; }
   void ShowError(const QString& message) override;
+  void ShowMessage(const QString& message) override { Messages << message; }
 
   std::vector<TShpora*> List;
   TScriptedWait WaitDialog;
@@ -63,6 +67,7 @@ class TFakeHost : public IEditorHost {
   bool MainEnabled = true;
   bool WaitOpenWhileDisabled = true;  // the wait dialog was up whenever the window was disabled
   QStringList Errors;
+  QStringList Messages;  // information, not errors
   // The state of the window when each error was shown.
   std::vector<bool> EnabledAtError, WaitVisibleAtError;
 };

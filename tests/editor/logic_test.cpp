@@ -1,8 +1,11 @@
-// The editor's rules without widgets: handle clamps, the magnifier window, the apply scope and
-// the copy of chosen groups.
+// The editor's rules without widgets: handle clamps, the magnifier window, where a page corner
+// appears in the view, the apply scope and the copy of chosen groups.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <memory>
+#include <utility>
 
 #include "CaseNames.h"
 #include "EditorLogic.h"
@@ -133,6 +136,107 @@ TEST(MagnifierCopy, NoPictureOrAnotherDepthGivesWhite) {
     for (int y = 0; y < 3; ++y)
       for (int x = 0; x < 12; ++x) ASSERT_EQ(zoom.constScanLine(y)[x], 255);
   }
+}
+
+// --- Page corners in the view, for every rotation code (7 is stored by no editor: no turn) ---
+
+struct TurnCase {
+  const char* Name;
+  int32_t Rotation;
+  // Where the picture's top-left, top-right, bottom-right and bottom-left corners land in the view,
+  // as (0 or 1, 0 or 1) fractions of its width and height, give or take the one-pixel shift of
+  // the turn.
+  std::array<std::array<int, 2>, 4> Lands;
+};
+
+// Turns a w x h picture whose pixel (x, y) is (blue x, green y) as the processing does and checks
+// that every pixel centre maps into the turned pixel holding that pixel. Where the turn shifts the
+// picture by a pixel, a source row, a column or both fall off its edges: at most those may map
+// outside.
+void ExpectCentresOnTurnedPixels(int32_t rotation, int w, int h) {
+  TFastDIB source(w, 24, h);
+  for (int y = 0; y < h; ++y) {
+    auto* row = reinterpret_cast<BgrPixel*>(source.Scanlines[h - 1 - y]);
+    for (int x = 0; x < w; ++x) row[x] = BgrPixel{uint8_t(x), uint8_t(y), 9};
+  }
+  const bool sideways = rotation == 1 || rotation == 2;
+  const int tw = sideways ? h : w, th = sideways ? w : h;
+  TFastDIB turned(tw, 24, th);
+  if (rotation >= 1 && rotation <= 3)
+    source.RotateInto(turned, 65536, rotation == 1 ? 90 : rotation == 2 ? -90 : 180);
+  else
+    source.DrawTo(turned, 0, 0);
+  int dropped = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const TPagePoint v = PictureToView({x + 0.5, y + 0.5}, rotation, w, h, tw, th);
+      const int u = static_cast<int>(std::floor(v.X)), t = static_cast<int>(std::floor(v.Y));
+      if (u < 0 || u >= tw || t < 0 || t >= th) {
+        ++dropped;
+        continue;
+      }
+      const auto* row = reinterpret_cast<const BgrPixel*>(turned.Scanlines[th - 1 - t]);
+      EXPECT_EQ(row[u].Blue, x) << x << "," << y;
+      EXPECT_EQ(row[u].Green, y) << x << "," << y;
+    }
+  EXPECT_LE(dropped, w + h - 1);
+}
+
+class PageCornerMapping : public testing::TestWithParam<TurnCase> {};
+
+TEST_P(PageCornerMapping, PictureCornersLandOnTheTurnedViewsCorners) {
+  const TurnCase c = GetParam();
+  const TPageQuad own{
+      {TPagePoint{0, 0}, TPagePoint{1000, 0}, TPagePoint{1000, 1500}, TPagePoint{0, 1500}}};
+  const double pixel = 594.0 / 1000 * 1.001;  // one picture pixel, the most the view shifts
+  for (int i = 0; i < 4; ++i) {
+    const TPagePoint v = PictureToView(own.Corners[i], c.Rotation, 1000, 1500);
+    EXPECT_NEAR(v.X, c.Lands[i][0] * 420.0, pixel) << "corner " << i;
+    EXPECT_NEAR(v.Y, c.Lands[i][1] * 594.0, pixel) << "corner " << i;
+  }
+}
+
+TEST_P(PageCornerMapping, ViewToPictureUndoesPictureToView) {
+  const TurnCase c = GetParam();
+  for (const auto& [w, h] : {std::pair{210, 297}, std::pair{1061, 1500}, std::pair{1, 3}})
+    for (const TPagePoint p : {TPagePoint{0, 0}, TPagePoint{17.25, 3.5}, TPagePoint{w, h},
+                               TPagePoint{-12.5, h + 40.0}, TPagePoint{w * 0.7, h * 0.1}}) {
+      const TPagePoint v = PictureToView(p, c.Rotation, w, h, 420, 594);
+      const TPagePoint back = ViewToPicture(v, c.Rotation, w, h, 420, 594);
+      EXPECT_NEAR(back.X, p.X, 1e-9) << w << "x" << h;
+      EXPECT_NEAR(back.Y, p.Y, 1e-9) << w << "x" << h;
+    }
+}
+
+// The map must agree with the turn the processing makes: each source pixel's centre maps to the
+// pixel of the turned picture that holds it.
+TEST_P(PageCornerMapping, PixelCentresGoWhereRotateIntoPutsThePixels) {
+  const TurnCase c = GetParam();
+  for (const auto& [w, h] : {std::pair{7, 4}, std::pair{6, 4}, std::pair{7, 5}, std::pair{6, 9}}) {
+    SCOPED_TRACE(testing::Message() << w << "x" << h);
+    ExpectCentresOnTurnedPixels(c.Rotation, w, h);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rotations, PageCornerMapping,
+    testing::Values(TurnCase{"None", 0, {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}}},
+                    // clockwise: the picture's top-left corner goes to the top-right one
+                    TurnCase{"Clockwise", 1, {{{1, 0}, {1, 1}, {0, 1}, {0, 0}}}},
+                    TurnCase{"Counterclockwise", 2, {{{0, 1}, {0, 0}, {1, 0}, {1, 1}}}},
+                    TurnCase{"HalfTurn", 3, {{{1, 1}, {0, 1}, {0, 0}, {1, 0}}}},
+                    TurnCase{"UnknownCode", 7, {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}}}),
+    [](const testing::TestParamInfo<TurnCase>& i) { return std::string(i.param.Name); });
+
+TEST(PageCornerMapping, DefaultCornersAreInsetAndUsable) {
+  const TPageQuad q = DefaultPageCorners(200, 300);
+  EXPECT_DOUBLE_EQ(q.Corners[0].X, 10);
+  EXPECT_DOUBLE_EQ(q.Corners[0].Y, 15);
+  EXPECT_DOUBLE_EQ(q.Corners[2].X, 190);
+  EXPECT_DOUBLE_EQ(q.Corners[2].Y, 285);
+  EXPECT_DOUBLE_EQ(q.Corners[1].X, 190);
+  EXPECT_DOUBLE_EQ(q.Corners[3].Y, 285);
+  EXPECT_TRUE(IsUsablePageQuad(q, 200, 300));
 }
 
 TEST(ApplyScope, PositionsOfFivePhotos) {
