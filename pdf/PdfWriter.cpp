@@ -109,7 +109,8 @@ QByteArray TextString(const QString& text) {
   return out + ">";
 }
 
-QByteArray PdfDate(const QDateTime& when) {
+QByteArray PdfDate(const QDateTime& given) {
+  const QDateTime when = given.isValid() ? given : QDateTime::currentDateTime();
   QByteArray out = "(D:" + when.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
   const int offset = when.offsetFromUtc() / 60;
   if (offset == 0) {
