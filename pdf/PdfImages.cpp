@@ -47,7 +47,7 @@ inline uint32_t Cost(uint8_t v) { return v < 128 ? v : 256u - v; }
 // out[1..width]; `previous` is the row above (zeros for the top row).
 void FilterRow(const uint8_t* row, const uint8_t* previous, int32_t width, TPngRowFilter mode,
                std::vector<uint8_t>& scratch, uint8_t* out) {
-  if (mode == TPngRowFilter::None) {
+  if (mode != TPngRowFilter::Adaptive) {
     out[0] = 0;
     std::copy(row, row + width, out + 1);
     return;
@@ -139,27 +139,57 @@ bool IsGrayPicture(const TFastDIB& image) {
   return false;
 }
 
-int64_t DeflateGrayRows(const TFastDIB& image, const TFlateSettings& settings,
-                        const std::function<void(const char* data, int64_t size)>& sink) {
-  if (image.IsEmpty() || (image.BitCount() != 8 && image.BitCount() != 24))
-    throw std::runtime_error("Only a non-empty 8- or 24-bit picture can be stored as gray");
+namespace {
+
+// Deflates the filtered picture rows for which `take(y)` holds (all rows: the stream itself).
+int64_t DeflateRows(const TFastDIB& image, int level, TPngRowFilter filter,
+                    const std::function<bool(int32_t)>& take,
+                    const std::function<void(const char*, int64_t)>& sink) {
   const int32_t width = image.Width();
   const size_t w = static_cast<size_t>(width);
   const TGrayTable table = GrayTableOf(image);
   std::vector<uint8_t> previous(w, 0), current(w), scratch, out(w + 1);
-  TDeflater deflater(settings.Level);
-  for (int32_t y = 0; y < image.AbsHeight; ++y) {
+  TDeflater deflater(level);
+  int32_t last = image.AbsHeight - 1;
+  while (last > 0 && take && !take(last)) --last;
+  for (int32_t y = 0; y <= last; ++y) {
+    if (take && !take(y)) continue;
     const uint8_t* p = PictureRow(image, y);
     if (image.BitCount() == 24) {
       for (size_t x = 0; x < w; ++x) current[x] = p[3 * x];
     } else {
       for (size_t x = 0; x < w; ++x) current[x] = table.Value[p[x]];
     }
-    FilterRow(current.data(), previous.data(), width, settings.Filter, scratch, out.data());
-    deflater.Feed(out.data(), out.size(), y + 1 == image.AbsHeight, sink);
+    // A sampled row is predicted from the row above it in the picture, as in the real stream.
+    if (take && y > 0) {
+      const uint8_t* above = PictureRow(image, y - 1);
+      for (size_t x = 0; x < w; ++x)
+        previous[x] = image.BitCount() == 24 ? above[3 * x] : table.Value[above[x]];
+    }
+    FilterRow(current.data(), previous.data(), width, filter, scratch, out.data());
+    deflater.Feed(out.data(), out.size(), y == last, sink);
     std::swap(previous, current);
   }
   return deflater.Total;
+}
+
+}  // namespace
+
+TPngRowFilter ChooseRowFilter(const TFastDIB& image) {
+  const auto sample = [](int32_t y) { return (y / 32) % 8 == 0; };
+  const auto nowhere = [](const char*, int64_t) {};
+  const int64_t none = DeflateRows(image, 6, TPngRowFilter::None, sample, nowhere);
+  const int64_t adaptive = DeflateRows(image, 6, TPngRowFilter::Adaptive, sample, nowhere);
+  return none <= adaptive ? TPngRowFilter::None : TPngRowFilter::Adaptive;
+}
+
+int64_t DeflateGrayRows(const TFastDIB& image, const TFlateSettings& settings,
+                        const std::function<void(const char* data, int64_t size)>& sink) {
+  if (image.IsEmpty() || (image.BitCount() != 8 && image.BitCount() != 24))
+    throw std::runtime_error("Only a non-empty 8- or 24-bit picture can be stored as gray");
+  const TPngRowFilter filter =
+      settings.Filter == TPngRowFilter::Auto ? ChooseRowFilter(image) : settings.Filter;
+  return DeflateRows(image, settings.Level, filter, {}, sink);
 }
 
 QByteArray EncodeColorJpeg(const TFastDIB& image, int quality) {

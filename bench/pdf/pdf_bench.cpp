@@ -118,15 +118,17 @@ void BM_GrayFlate(benchmark::State& state) {
   state.SetLabel("photocopies");
   TSheets& sheets = TSheets::Get();
   if (!sheets.Gray) return state.SkipWithError("no photos in the photo folder");
+  const TPngRowFilter filters[] = {TPngRowFilter::None, TPngRowFilter::Adaptive,
+                                   TPngRowFilter::Auto};
   const TFlateSettings settings{static_cast<int>(state.range(0)),
-                                state.range(1) ? TPngRowFilter::Adaptive : TPngRowFilter::None};
+                                filters[static_cast<size_t>(state.range(1))]};
   int64_t size = 0;
   for (auto _ : state) size = DeflateGrayRows(*sheets.Gray, settings, [](const char*, int64_t) {});
   state.counters["KB"] = static_cast<double>(size) / 1000.0;
 }
 BENCHMARK(BM_GrayFlate)
-    ->ArgNames({"level", "adaptive"})
-    ->ArgsProduct({{1, 6, 9}, {0, 1}})
+    ->ArgNames({"level", "filter"})  // filter 0 None, 1 Adaptive, 2 Auto
+    ->ArgsProduct({{1, 6, 9}, {0, 1, 2}})
     ->Unit(benchmark::kMillisecond);
 
 // img2pdf from a PNG of the same pixels (8-bit gray for the photocopies, 24-bit RGB for

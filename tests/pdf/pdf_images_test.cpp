@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #include "PdfImages.h"
@@ -111,17 +112,37 @@ TEST_P(PdfDeflateTest, InflatesToTheGrayValues) {
 
 const TFlateSettings kAdaptive{9, TPngRowFilter::Adaptive};
 const TFlateSettings kNone{6, TPngRowFilter::None};
+const TFlateSettings kAuto{9, TPngRowFilter::Auto};
 INSTANTIATE_TEST_SUITE_P(
     Pictures, PdfDeflateTest,
     ::testing::Values(TDeflateCase{"Gray24_Adaptive_37x23", 37, 23, 24, kAdaptive, false},
                       TDeflateCase{"Gray8_Adaptive_37x23", 37, 23, 8, kAdaptive, false},
                       TDeflateCase{"Gray8Inverted_Adaptive_37x23", 37, 23, 8, kAdaptive, true},
                       TDeflateCase{"Gray24_None_37x23", 37, 23, 24, kNone, false},
+                      TDeflateCase{"Gray8_Auto_37x300", 37, 300, 8, kAuto, false},
                       TDeflateCase{"Gray8_Adaptive_1x1", 1, 1, 8, kAdaptive, false},
                       TDeflateCase{"Gray24_Adaptive_1x300", 1, 300, 24, kAdaptive, false},
                       // Large enough for several output pieces of the deflater.
                       TDeflateCase{"Gray24_Adaptive_900x700", 900, 700, 24, kAdaptive, false}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+// A smooth ramp predicts well; lone specks on white do not, as each speck spoils the
+// prediction of its neighbours too.
+TEST(PdfDeflateTest, AutoPicksTheFilterThatSuitsThePicture) {
+  TFastDIB ramp(600, 8, 400), specks(600, 8, 400);
+  for (int i = 0; i < 256; ++i) {
+    const auto v = static_cast<uint8_t>(i);
+    ramp.Colors[i] = specks.Colors[i] = {v, v, v, 0};
+  }
+  std::mt19937 random(5);
+  for (int32_t y = 0; y < 400; ++y)
+    for (int32_t x = 0; x < 600; ++x) {
+      ramp.Scanlines[static_cast<size_t>(y)][x] = static_cast<uint8_t>((x * 7 + y * 3) / 8);
+      specks.Scanlines[static_cast<size_t>(y)][x] = random() % 40 == 0 ? 0 : 255;
+    }
+  EXPECT_EQ(ChooseRowFilter(ramp), TPngRowFilter::Adaptive);
+  EXPECT_EQ(ChooseRowFilter(specks), TPngRowFilter::None);
+}
 
 TEST(PdfDeflateTest, RefusesEmptyAndOtherDepths) {
   const auto sink = [](const char*, int64_t) {};
