@@ -4,8 +4,8 @@
 #include <tesseract/resultiterator.h>
 
 #include <memory>
-#include <string>
 #include <stdexcept>
+#include <string>
 
 #include <QDir>
 #include <QFileInfo>
@@ -50,8 +50,9 @@ struct TRecogniser {
                 .arg(name)
                 .toStdString());
     if (Api.Init(QFile::encodeName(folder).constData(), language.toUtf8().constData(), mode) != 0)
-      throw std::runtime_error(
-          QStringLiteral("Text recognition could not start for \"%1\"").arg(language).toStdString());
+      throw std::runtime_error(QStringLiteral("Text recognition could not start for \"%1\"")
+                                   .arg(language)
+                                   .toStdString());
   }
   ~TRecogniser() { Api.End(); }
   void SetPage(const std::vector<uint8_t>& samples, const TFastDIB& page, int dpi) {
@@ -70,11 +71,12 @@ struct TRecogniser {
 QString OcrDataFolder() {
   const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX");
   if (!prefix.isEmpty()) {
-    if (QDir(prefix + QStringLiteral("/tessdata")).exists()) return prefix + QStringLiteral("/tessdata");
+    if (QDir(prefix + QStringLiteral("/tessdata")).exists())
+      return prefix + QStringLiteral("/tessdata");
     return prefix;
   }
-  for (const char* folder : {"/usr/share/tesseract-ocr/5/tessdata", "/usr/share/tesseract-ocr/4.00/tessdata",
-                             "/usr/share/tessdata"})
+  for (const char* folder : {"/usr/share/tesseract-ocr/5/tessdata",
+                             "/usr/share/tesseract-ocr/4.00/tessdata", "/usr/share/tessdata"})
     if (QDir(QString::fromLatin1(folder)).exists()) return QString::fromLatin1(folder);
   return {};
 }
@@ -83,7 +85,8 @@ QStringList InstalledOcrLanguages() {
   const QString folder = OcrDataFolder();
   if (folder.isEmpty()) return {};
   QStringList languages;
-  for (const QFileInfo& file : QDir(folder).entryInfoList({"*.traineddata"}, QDir::Files, QDir::Name))
+  for (const QFileInfo& file :
+       QDir(folder).entryInfoList({"*.traineddata"}, QDir::Files, QDir::Name))
     if (file.completeBaseName() != QLatin1String("osd")) languages << file.completeBaseName();
   return languages;
 }

@@ -1,10 +1,10 @@
 #include "PdfImages.h"
 
-#include <zlib.h>
-
 #include <array>
 #include <cstdlib>
 #include <stdexcept>
+
+#include <zlib.h>
 
 #include "Codecs.h"
 

@@ -3,8 +3,6 @@
 // Codes are 1-byte and handed out per page on first use, one more font for every 254 characters.
 #include "PdfWriter.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -18,6 +16,8 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QSaveFile>
+
+#include <zlib.h>
 
 #include "PdfImages.h"
 #include "Version.h"
@@ -80,7 +80,9 @@ QByteArray Hex2(int v) {
 // A code point as UTF-16BE hex, a surrogate pair beyond the first plane.
 QByteArray Utf16Hex(char32_t c) {
   QByteArray out;
-  auto unit = [&out](uint32_t u) { out += Hex2(static_cast<int>(u >> 8)) + Hex2(static_cast<int>(u & 255)); };
+  auto unit = [&out](uint32_t u) {
+    out += Hex2(static_cast<int>(u >> 8)) + Hex2(static_cast<int>(u & 255));
+  };
   if (c >= 0x10000) {
     const uint32_t v = c - 0x10000;
     unit(0xD800 + (v >> 10));
@@ -207,8 +209,7 @@ struct TPdfWriter::TState {
 
   void RequirePage(const char* what) const {
     if (Finished) throw std::runtime_error("The PDF is already complete");
-    if (!InPage)
-      throw std::runtime_error(std::string("A page must be added before ") + what);
+    if (!InPage) throw std::runtime_error(std::string("A page must be added before ") + what);
   }
 
   // The font and code of `c` on this page, handed out on first use.
@@ -290,8 +291,8 @@ struct TPdfWriter::TState {
     for (int code = first; code <= last; ++code) widths += Int(kGlyphWidth) + " ";
     WriteObject(fontObject,
                 "<< /Type /Font /Subtype /Type3 /FontBBox [0 -350 500 950]"
-                " /FontMatrix [0.001 0 0 0.001 0 0] /CharProcs << " + procs +
-                    ">> /Encoding << /Type /Encoding /Differences [" + differences +
+                " /FontMatrix [0.001 0 0 0.001 0 0] /CharProcs << " +
+                    procs + ">> /Encoding << /Type /Encoding /Differences [" + differences +
                     "] >> /FirstChar " + Int(first) + " /LastChar " + Int(last) + " /Widths [" +
                     widths + "] /Resources << >> /ToUnicode " + Int(cmapObject) + " 0 R >>");
   }
@@ -338,7 +339,8 @@ struct TPdfWriter::TState {
       for (char32_t c : word.Text.toUcs4())
         if (c >= 32 && c != 127) text.push_back(c);
       Content += "1 0 0 1 " + Num(word.Box.left()) + " " + Num(baseline) + " Tm\n";
-      Content += Num(100.0 * word.Box.width() / (static_cast<double>(text.size()) * advance)) + " Tz\n";
+      Content +=
+          Num(100.0 * word.Box.width() / (static_cast<double>(text.size()) * advance)) + " Tz\n";
       ShowText(text, size, currentFont);
       if (k + 1 < line.Words.size()) {
         // The space reaches to the next word, so a viewer that joins by advances sees no gap.
@@ -384,10 +386,10 @@ void TPdfWriter::DrawImage(const TFastDIB& image, const QRectF& rectPt) {
     s.Begin(object);
     s.Write("<< " + common +
             " /ColorSpace /DeviceGray /Filter /FlateDecode /DecodeParms << /Predictor 15"
-            " /Colors 1 /BitsPerComponent 8 /Columns " + Int(image.Width()) + " >> /Length " +
-            Int(length) + " 0 R >>\nstream\n");
-    const int64_t size = DeflateGrayRows(
-        image, TFlateSettings{}, [&s](const char* data, int64_t n) { s.Write(data, n); });
+            " /Colors 1 /BitsPerComponent 8 /Columns " +
+            Int(image.Width()) + " >> /Length " + Int(length) + " 0 R >>\nstream\n");
+    const int64_t size = DeflateGrayRows(image, TFlateSettings{},
+                                         [&s](const char* data, int64_t n) { s.Write(data, n); });
     s.Write("\nendstream\n");
     s.End();
     s.WriteObject(length, Int(size));
@@ -398,24 +400,25 @@ void TPdfWriter::DrawImage(const TFastDIB& image, const QRectF& rectPt) {
   const int name = static_cast<int>(s.Images.size()) + 1;
   s.Images.emplace_back(name, object);
   s.Content += "q " + Num(rectPt.width()) + " 0 0 " + Num(rectPt.height()) + " " +
-               Num(rectPt.left()) + " " + Num(s.Height - rectPt.bottom()) + " cm /Im" +
-               Int(name) + " Do Q\n";
+               Num(rectPt.left()) + " " + Num(s.Height - rectPt.bottom()) + " cm /Im" + Int(name) +
+               " Do Q\n";
 }
 
 void TPdfWriter::AddInvisibleWords(const std::vector<TPdfWord>& words) {
   State->RequirePage("words are added");
   std::vector<TLine> lines;
   for (const TPdfWord& word : words) {
-    const bool hasText = std::any_of(word.Text.begin(), word.Text.end(),
-                                     [](QChar c) { return c.unicode() >= 32 && c.unicode() != 127; });
+    const bool hasText = std::any_of(word.Text.begin(), word.Text.end(), [](QChar c) {
+      return c.unicode() >= 32 && c.unicode() != 127;
+    });
     if (!hasText || !(word.Box.width() > 0) || !(word.Box.height() > 0)) continue;
     const double middle = word.Box.center().y();
     bool newLine = lines.empty();
     if (!newLine) {
       const TLine& line = lines.back();
       const TPdfWord& previous = *line.Words.back();
-      newLine = middle < line.Top || middle > line.Bottom ||
-                word.Box.left() < previous.Box.center().x();
+      newLine =
+          middle < line.Top || middle > line.Bottom || word.Box.left() < previous.Box.center().x();
     }
     if (newLine) {
       lines.push_back({{&word}, word.Box.top(), word.Box.bottom()});
@@ -448,8 +451,8 @@ void TPdfWriter::Finish(const TPdfInfo& info) {
                                 TextString(QStringLiteral("Tavrolin " TAVROLIN_VERSION)) +
                                 " /CreationDate " + date + " >>");
   const int64_t xref = s.Offset;
-  QByteArray table = "xref\n0 " + Int(static_cast<int64_t>(s.Offsets.size())) +
-                     "\n0000000000 65535 f \n";
+  QByteArray table =
+      "xref\n0 " + Int(static_cast<int64_t>(s.Offsets.size())) + "\n0000000000 65535 f \n";
   for (size_t k = 1; k < s.Offsets.size(); ++k) {
     if (s.Offsets[k] == 0) throw std::logic_error("a PDF object was reserved and never written");
     char entry[32];
@@ -457,10 +460,10 @@ void TPdfWriter::Finish(const TPdfInfo& info) {
     table += entry;
   }
   s.Write(table);
-  const QByteArray id = QCryptographicHash::hash(info.Title.toUtf8() + date + Int(xref),
-                                                 QCryptographicHash::Md5)
-                            .toHex()
-                            .toUpper();
+  const QByteArray id =
+      QCryptographicHash::hash(info.Title.toUtf8() + date + Int(xref), QCryptographicHash::Md5)
+          .toHex()
+          .toUpper();
   s.Write("trailer\n<< /Size " + Int(static_cast<int64_t>(s.Offsets.size())) +
           " /Root 1 0 R /Info " + Int(infoObject) + " 0 R /ID [<" + id + "> <" + id +
           ">] >>\nstartxref\n" + Int(xref) + "\n%%EOF\n");

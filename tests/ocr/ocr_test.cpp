@@ -45,8 +45,8 @@ std::unique_ptr<TFastDIB> ToGrayDIB(const QImage& source) {
 TTestPage DrawPage(const QStringList& lines, int width = 1300) {
   TTestPage page;
   const int lineHeight = 80, margin = 60;
-  page.Image = QImage(width, 2 * margin + lineHeight * static_cast<int>(lines.size()),
-                      QImage::Format_RGB32);
+  page.Image =
+      QImage(width, 2 * margin + lineHeight * static_cast<int>(lines.size()), QImage::Format_RGB32);
   page.Image.fill(Qt::white);
   QFont font(QStringLiteral("Carlito"));
   font.setPixelSize(50);
@@ -60,7 +60,8 @@ TTestPage DrawPage(const QStringList& lines, int width = 1300) {
     int x = margin;
     for (const QString& word : line.split(' ')) {
       const int advance = metrics.horizontalAdvance(word);
-      page.Words.push_back({word, QRect(x, baseline - metrics.ascent(), advance, metrics.height())});
+      page.Words.push_back(
+          {word, QRect(x, baseline - metrics.ascent(), advance, metrics.height())});
       x += advance + metrics.horizontalAdvance(' ');
     }
     baseline += lineHeight;
@@ -142,7 +143,8 @@ TEST_P(OcrTextTest, ReadsTheDrawnText) {
     EXPECT_GE(word.Confidence, 0);
     EXPECT_LE(word.Confidence, 100);
     const auto drawn = std::find_if(page.Words.begin(), page.Words.end(), [&](const TDrawnWord& d) {
-      return d.Text == word.Text && d.Box.adjusted(-kSlack, -kSlack, kSlack, kSlack).contains(word.Box.center());
+      return d.Text == word.Text &&
+             d.Box.adjusted(-kSlack, -kSlack, kSlack, kSlack).contains(word.Box.center());
     });
     if (drawn == page.Words.end()) continue;
     ++placed;
@@ -156,13 +158,15 @@ TEST_P(OcrTextTest, ReadsTheDrawnText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scripts, OcrTextTest,
-    ::testing::Values(
-        TTextCase{"Latin", "eng+deu+fra",
-                  {"The quick brown fox jumps over", QString::fromUtf8("Grüße aus Köln, schöne Straße"),
-                   QString::fromUtf8("Où est l'élève? Déjà vu.")}},
-        TTextCase{"Cyrillic", "rus",
-                  {QString::fromUtf8("Съешь же ещё этих мягких"),
-                   QString::fromUtf8("французских булок, да выпей чаю")}}),
+    ::testing::Values(TTextCase{"Latin",
+                                "eng+deu+fra",
+                                {"The quick brown fox jumps over",
+                                 QString::fromUtf8("Grüße aus Köln, schöne Straße"),
+                                 QString::fromUtf8("Où est l'élève? Déjà vu.")}},
+                      TTextCase{"Cyrillic",
+                                "rus",
+                                {QString::fromUtf8("Съешь же ещё этих мягких"),
+                                 QString::fromUtf8("французских булок, да выпей чаю")}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(OcrTest, ParallelCallsGiveTheSameWords) {
@@ -197,9 +201,10 @@ class OcrTurnTest : public ::testing::TestWithParam<int> {};
 TEST_P(OcrTurnTest, TellsHowThePageIsTurned) {
   if (OcrDataFolder().isEmpty() || !QFile::exists(OcrDataFolder() + "/osd.traineddata"))
     GTEST_SKIP() << "no orientation data (Debian package tesseract-ocr-osd)";
-  const TTestPage page = DrawPage({"Orientation is found from the shapes", "of many letters on a page,",
-                                   "so this page carries a few lines", "of ordinary English text to",
-                                   "give the detector enough to see."});
+  const TTestPage page =
+      DrawPage({"Orientation is found from the shapes", "of many letters on a page,",
+                "so this page carries a few lines", "of ordinary English text to",
+                "give the detector enough to see."});
   const int turn = GetParam();
   // QTransform turns clockwise on the picture for positive angles, y pointing down.
   const QImage turned = page.Image.transformed(QTransform().rotate(turn));

@@ -29,8 +29,8 @@ std::unique_ptr<TFastDIB> GrayPicture(int32_t width, int32_t height, int32_t dep
   auto image = std::make_unique<TFastDIB>(width, depth, height);
   if (depth == 8)
     for (int i = 0; i < 256; ++i)
-      image->Colors[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i),
-                          static_cast<uint8_t>(i), 0};
+      image->Colors[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i),
+                          0};
   std::mt19937 random(17);
   const int bytes = depth / 8;
   for (int32_t y = 0; y < height; ++y) {
@@ -38,7 +38,8 @@ std::unique_ptr<TFastDIB> GrayPicture(int32_t width, int32_t height, int32_t dep
     for (int32_t x = 0; x < width; ++x) {
       int v = 255 - (x * 200) / std::max(width, 1) + (y % 7);
       if (random() % 11 == 0) v = static_cast<int>(random() % 60);
-      for (int b = 0; b < bytes; ++b) row[x * bytes + b] = static_cast<uint8_t>(std::clamp(v, 0, 255));
+      for (int b = 0; b < bytes; ++b)
+        row[x * bytes + b] = static_cast<uint8_t>(std::clamp(v, 0, 255));
     }
   }
   return image;
@@ -49,9 +50,9 @@ std::unique_ptr<TFastDIB> ColourPicture(int32_t width, int32_t height) {
   for (int32_t y = height / 3; y < 2 * height / 3; ++y) {
     uint8_t* row = image->Scanlines[static_cast<size_t>(y)];
     for (int32_t x = 0; x < width; ++x) {
-      row[3 * x] = 40;        // blue
-      row[3 * x + 1] = 90;    // green
-      row[3 * x + 2] = 220;   // red
+      row[3 * x] = 40;       // blue
+      row[3 * x + 1] = 90;   // green
+      row[3 * x + 2] = 220;  // red
     }
   }
   return image;

@@ -28,8 +28,8 @@ std::unique_ptr<TFastDIB> ColourPicture(int32_t width, int32_t height);
 }  // namespace pdftools
 
 // Skips the test when a tool is missing.
-#define PDF_REQUIRE_TOOL(program, package)                                             \
-  do {                                                                                 \
-    if (!pdftools::Installed(program))                                                 \
+#define PDF_REQUIRE_TOOL(program, package)                                               \
+  do {                                                                                   \
+    if (!pdftools::Installed(program))                                                   \
       GTEST_SKIP() << program << " is not installed (Debian package " << package << ")"; \
   } while (false)

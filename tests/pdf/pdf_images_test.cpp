@@ -2,11 +2,11 @@
 // gray samples inflate and unfilter back to exactly the picture's gray values.
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
 #include <cstdlib>
 #include <random>
 #include <string>
+
+#include <zlib.h>
 
 #include "PdfImages.h"
 #include "PdfTools.h"
@@ -31,16 +31,26 @@ std::vector<uint8_t> InflateAndUnfilter(const QByteArray& stream, int32_t width,
       const int a = x > 0 ? out[x - 1] : 0, b = up ? up[x] : 0, c = (up && x > 0) ? up[x - 1] : 0;
       int predicted = 0;
       switch (in[0]) {
-        case 0: predicted = 0; break;
-        case 1: predicted = a; break;
-        case 2: predicted = b; break;
-        case 3: predicted = (a + b) / 2; break;
+        case 0:
+          predicted = 0;
+          break;
+        case 1:
+          predicted = a;
+          break;
+        case 2:
+          predicted = b;
+          break;
+        case 3:
+          predicted = (a + b) / 2;
+          break;
         case 4: {
           const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
           predicted = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
           break;
         }
-        default: ADD_FAILURE() << "row " << y << " has filter " << int(in[0]); return samples;
+        default:
+          ADD_FAILURE() << "row " << y << " has filter " << int(in[0]);
+          return samples;
       }
       out[x] = static_cast<uint8_t>(in[1 + x] + predicted);
     }

@@ -12,8 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTimeZone>
 
 #include "PdfTools.h"
@@ -76,7 +76,7 @@ QStringList Lines(const QString& text) {
 
 struct TImageCase {
   const char* Name;
-  int Depth;          // 8 or 24
+  int Depth;  // 8 or 24
   bool Colour;
   const char* Shown;  // pdfimages -list: colour, components, bits, encoding
 };
@@ -145,7 +145,8 @@ TEST_F(PdfWriterTest, ColourJpegKeepsRedAsRed) {
     writer.AddPage(120, 90);
     writer.DrawImage(*image, QRectF(0, 0, 120, 90));
   });
-  ASSERT_EQ(RunTool("pdftoppm", {"-r", "72", "-png", "-singlefile", path, Path("page")}).ExitCode, 0);
+  ASSERT_EQ(RunTool("pdftoppm", {"-r", "72", "-png", "-singlefile", path, Path("page")}).ExitCode,
+            0);
   const QImage page(Path("page.png"));
   ASSERT_EQ(page.size(), QSize(120, 90));
   // The band is red 220, green 90, blue 40; JPEG at quality 90 stays within a few levels.
@@ -208,16 +209,19 @@ TEST_P(PdfWordsTest, ComeBackInReadingOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scripts, PdfWordsTest,
-    ::testing::Values(
-        TWordsCase{"English", {"The quick brown fox", "jumps over the lazy dog."}},
-        TWordsCase{"German", {QString::fromUtf8("Grüße aus Köln: Straße, Öl, Ärger"),
-                              QString::fromUtf8("Übermäßig schön")}},
-        TWordsCase{"French", {QString::fromUtf8("Où est l'élève ? Déjà vu,"),
-                              QString::fromUtf8("garçon, être, Noël, cœur")}},
-        TWordsCase{"Russian", {QString::fromUtf8("Съешь же ещё этих мягких"),
-                               QString::fromUtf8("французских булок, да выпей чаю. Ёж")}},
-        // Beyond the first plane: surrogate pairs in the CMap.
-        TWordsCase{"Astral", {QString::fromUtf8("math \U0001D538\U0001D539 and \U0001F600")}}),
+    ::testing::Values(TWordsCase{"English", {"The quick brown fox", "jumps over the lazy dog."}},
+                      TWordsCase{"German",
+                                 {QString::fromUtf8("Grüße aus Köln: Straße, Öl, Ärger"),
+                                  QString::fromUtf8("Übermäßig schön")}},
+                      TWordsCase{"French",
+                                 {QString::fromUtf8("Où est l'élève ? Déjà vu,"),
+                                  QString::fromUtf8("garçon, être, Noël, cœur")}},
+                      TWordsCase{"Russian",
+                                 {QString::fromUtf8("Съешь же ещё этих мягких"),
+                                  QString::fromUtf8("французских булок, да выпей чаю. Ёж")}},
+                      // Beyond the first plane: surrogate pairs in the CMap.
+                      TWordsCase{"Astral",
+                                 {QString::fromUtf8("math \U0001D538\U0001D539 and \U0001F600")}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(PdfWriterTest, ManyDistinctCharactersUseSeveralFonts) {
@@ -254,12 +258,14 @@ TEST_F(PdfWriterTest, WordsFillTheirBoxes) {
   ASSERT_EQ(run.ExitCode, 0);
   EXPECT_EQ(run.Err, QByteArray());
   const QRegularExpression wordRow(
-      "<word xMin=\"([-0-9.]+)\" yMin=\"([-0-9.]+)\" xMax=\"([-0-9.]+)\" yMax=\"([-0-9.]+)\">([^<]*)</word>");
+      "<word xMin=\"([-0-9.]+)\" yMin=\"([-0-9.]+)\" xMax=\"([-0-9.]+)\" "
+      "yMax=\"([-0-9.]+)\">([^<]*)</word>");
   std::vector<std::pair<QString, QRectF>> found;
   for (auto m = wordRow.globalMatch(QString::fromUtf8(run.Out)); m.hasNext();) {
     const auto match = m.next();
-    found.push_back({match.captured(5), QRectF(QPointF(match.captured(1).toDouble(), match.captured(2).toDouble()),
-                                               QPointF(match.captured(3).toDouble(), match.captured(4).toDouble()))});
+    found.push_back({match.captured(5),
+                     QRectF(QPointF(match.captured(1).toDouble(), match.captured(2).toDouble()),
+                            QPointF(match.captured(3).toDouble(), match.captured(4).toDouble()))});
   }
   ASSERT_EQ(found.size(), words.size()) << run.Out.toStdString();
   for (size_t k = 0; k < words.size(); ++k) {
