@@ -170,3 +170,21 @@ TEST_F(Straighten, TheImportHookStraightensBeforeThePreviewIsMade) {
 }
 
 }  // namespace
+
+namespace {
+
+// The page the document and command-line tests import with finding: the finder must see it.
+TEST_F(Straighten, TheFinderFindsTheDrawnPage) {
+  const synthpage::TPagePhoto shot;
+  auto record = Imported(shot);
+  const TPageFindResult found = record->FindPageInWorkingCopy();
+  ASSERT_TRUE(found.Found()) << PageFindOutcomeText(found.Outcome).toStdString() << " score "
+                             << found.Score;
+  const TPageQuad truth = shot.Corners();
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_NEAR(found.Corners.Corners[i].X, truth.Corners[i].X, 12) << i;
+    EXPECT_NEAR(found.Corners.Corners[i].Y, truth.Corners[i].Y, 12) << i;
+  }
+}
+
+}  // namespace
