@@ -25,24 +25,36 @@ constexpr int kSmallSide = 400;
 // The smallest gradient (levels per pixel, at the reduced size) an edge point needs: about four
 // times the sensor noise left after the reduction, and half the step of an off-white page on an
 // off-white desk.
-constexpr float kEdgeGradient = 2.0f;
-// Directions are voted for in whole degrees; an edge point votes for this many degrees either
-// side of its own gradient's direction, since the gradient's direction is only that good.
-constexpr int kAngleSpread = 2;
+constexpr float kEdgeGradient = 1.2f;
+// Directions are voted for in whole degrees; an edge point votes for as many degrees either
+// side of its own gradient's direction as that direction is uncertain: the noise turns a weak
+// gradient by several degrees (a faint page edge would otherwise spread its votes too thin).
+constexpr int kMinAngleSpread = 2;
+constexpr int kMaxAngleSpread = 8;
 // A side may turn this far from the picture's axes (the page's own turn plus the camera's
 // perspective).
 constexpr int kMaxSideTurn = 40;
-// Lines kept per side, strongest first.
+// Lines looked at per side, strongest first, and kept for the quadrilaterals; a kept line needs
+// a stretch of at least kMinStretch quality.
+constexpr int kPeaksPerSide = 40;
 constexpr int kLinesPerSide = 12;
+constexpr double kMinStretch = 0.3;
 // How far inside and outside a side the contrast is read, in reduced pixels.
 constexpr float kContrastReach = 3.0f;
 // The contrast (levels) at which a side counts as fully lighter inside.
 constexpr float kFullContrast = 10.0f;
+// The paper along a side, read every kUnevenStep reduced pixels, may change by kEvenPaper
+// levels a step on average (noise, light) before the side loses score, all of it at
+// kEvenPaper + kUnevenPaper.
+constexpr size_t kUnevenStep = 4;
+constexpr size_t kPaperRun = 3;
+constexpr double kEvenPaper = 2;
+constexpr double kUnevenPaper = 8;
 // Below this score nothing is called a page.
 constexpr double kMinScore = 0.4;
 // A different quadrilateral with at least this fraction of the best score makes the answer
 // unsure; different means a corner more than kRivalDistance of the picture's diagonal away.
-constexpr double kRivalRatio = 0.85;
+constexpr double kRivalRatio = 0.92;
 constexpr double kRivalDistance = 0.03;
 
 constexpr double kPi = 3.14159265358979323846;
@@ -184,12 +196,21 @@ THough VoteLines(const TPlane& luma, const TGradient& g) {
         const float u = g.X.At(px, py), v = g.Y.At(px, py);
         return u * u + v * v;
       };
-      if (m2 < mag2(x + dx, y + dy) || m2 <= mag2(x - dx, y - dy)) continue;
+      const float ahead = mag2(x + dx, y + dy), behind = mag2(x - dx, y - dy);
+      if (m2 < ahead || m2 <= behind) continue;
+      // The crest between pixels, from a parabola through the three magnitudes: without it a
+      // slanted edge's points scatter half a pixel either side of its line.
+      const float m = std::sqrt(m2), ma = std::sqrt(ahead), mb = std::sqrt(behind);
+      const float curve = ma - 2 * m + mb;
+      const float shift = curve < 0 ? std::clamp(0.5f * (mb - ma) / curve, -0.5f, 0.5f) : 0.0f;
       double phi = std::atan2(double(gy), double(gx)) * 180 / kPi;
       if (phi < 0) phi += 360;
       const int centre = int(std::lround(phi));
-      const float px = float(x) + 0.5f - cx, py = float(y) + 0.5f - cy;
-      for (int d = -kAngleSpread; d <= kAngleSpread; ++d) {
+      const float px = float(x) + 0.5f + shift * float(dx) - cx;
+      const float py = float(y) + 0.5f + shift * float(dy) - cy;
+      const int spread = std::clamp(int(std::ceil(1.5f + 10.0f / std::sqrt(m2))),
+                                    kMinAngleSpread, kMaxAngleSpread);
+      for (int d = -spread; d <= spread; ++d) {
         const int a = (centre + d + 360) % 360;
         const int rho = int(std::lround(px * cosTable[size_t(a)] + py * sinTable[size_t(a)]));
         hough.At(a, rho) += 1;
@@ -207,17 +228,20 @@ std::vector<TLine> StrongLines(THough& hough, int phi0, int minVotes) {
   };
   std::vector<TPeak> peaks;
   const int r = hough.Radius;
+  // A line between two distances splits its votes between them: peaks are looked for in the
+  // sums of neighbouring pairs, and the line placed at the pair's centre of votes.
+  const auto pair = [&](int a, int rho) { return hough.At(a, rho) + hough.At(a, rho + 1); };
   for (int d = -kMaxSideTurn; d <= kMaxSideTurn; ++d) {
     const int a = (phi0 + d + 360) % 360;
-    for (int rho = -r + 1; rho < r; ++rho) {
-      const int v = hough.At(a, rho);
+    for (int rho = -r + 1; rho + 1 < r; ++rho) {
+      const int v = pair(a, rho);
       if (v < minVotes) continue;
       bool best = true;
       for (int da = -3; da <= 3 && best; ++da) {
         const int b = (a + da + 360) % 360;
         for (int dr = -4; dr <= 4; ++dr) {
-          if ((da == 0 && dr == 0) || rho + dr <= -r || rho + dr >= r) continue;
-          const int w = hough.At(b, rho + dr);
+          if ((da == 0 && dr == 0) || rho + dr <= -r || rho + dr + 1 >= r) continue;
+          const int w = pair(b, rho + dr);
           // Ties go to the first in scan order, so a plateau gives one peak.
           if (w > v || (w == v && (da < 0 || (da == 0 && dr < 0)))) {
             best = false;
@@ -231,9 +255,10 @@ std::vector<TLine> StrongLines(THough& hough, int phi0, int minVotes) {
   std::sort(peaks.begin(), peaks.end(), [](const TPeak& p, const TPeak& q) {
     return p.Votes != q.Votes ? p.Votes > q.Votes : (p.Phi != q.Phi ? p.Phi < q.Phi : p.Rho < q.Rho);
   });
-  if (peaks.size() > size_t(kLinesPerSide)) peaks.resize(size_t(kLinesPerSide));
+  if (peaks.size() > size_t(kPeaksPerSide)) peaks.resize(size_t(kPeaksPerSide));
   std::vector<TLine> lines;
-  for (const TPeak& p : peaks) lines.push_back({double(p.Phi), double(p.Rho), p.Votes});
+  for (const TPeak& p : peaks)
+    lines.push_back({double(p.Phi), p.Rho + double(hough.At(p.Phi, p.Rho + 1)) / p.Votes, p.Votes});
   return lines;
 }
 
@@ -246,6 +271,7 @@ struct TLineProfile {
   std::vector<int> Support;    // prefix sums: the gradient across the line is an edge's
   std::vector<int> Lighter;    // prefix sums: lighter inside than outside
   std::vector<float> Contrast; // prefix sums: inside minus outside, clipped
+  std::vector<float> Unevenness;  // prefix sums: how the paper just inside changes along it
 };
 
 TLineProfile ProfileLine(const TLine& line, const TPlane& luma, const TGradient& g) {
@@ -261,6 +287,27 @@ TLineProfile ProfileLine(const TLine& line, const TPlane& luma, const TGradient&
   p.Support.assign(n + 1, 0);
   p.Lighter.assign(n + 1, 0);
   p.Contrast.assign(n + 1, 0.0f);
+  p.Unevenness.assign(n + 1, 0.0f);
+  // Just inside a page lies paper: the lighter of two readings skips dark print, so what is
+  // left changes along the side only with the light. A band of a patterned desk changes tone.
+  std::vector<float> paper(n, -1.0f);
+  for (size_t k = 0; k < n; ++k) {
+    const double s = double(p.S0) + double(k);
+    const double x = p.BaseX + s * ux, y = p.BaseY + s * uy;
+    if (x >= 2 && y >= 2 && x <= luma.W - 2 && y <= luma.H - 2)
+      paper[k] = std::max(luma.Sample(float(x + 1.5 * nx), float(y + 1.5 * ny)),
+                          luma.Sample(float(x + 2.5 * nx), float(y + 2.5 * ny)));
+  }
+  // So does the lightest reading of a few pixels along the side, which skips the gaps between
+  // lines of print that run up to the side; a desk's bands are wider than that.
+  std::vector<float> lightest(n, -1.0f);
+  for (size_t k = 0; k < n; ++k) {
+    if (paper[k] < 0) continue;
+    float v = paper[k];
+    for (size_t j = k >= kPaperRun ? k - kPaperRun : 0; j <= std::min(n - 1, k + kPaperRun); ++j)
+      v = std::max(v, paper[j]);
+    lightest[k] = v;
+  }
   for (size_t k = 0; k < n; ++k) {
     const double s = double(p.S0) + double(k);
     const double x = p.BaseX + s * ux, y = p.BaseY + s * uy;
@@ -282,6 +329,10 @@ TLineProfile ProfileLine(const TLine& line, const TPlane& luma, const TGradient&
     p.Support[k + 1] = p.Support[k] + support;
     p.Lighter[k + 1] = p.Lighter[k] + lighter;
     p.Contrast[k + 1] = p.Contrast[k] + contrast;
+    float uneven = 0;
+    if (k + kUnevenStep < n && lightest[k] >= 0 && lightest[k + kUnevenStep] >= 0)
+      uneven = std::min(std::abs(lightest[k + kUnevenStep] - lightest[k]), 4 * kFullContrast);
+    p.Unevenness[k + 1] = p.Unevenness[k] + uneven;
   }
   return p;
 }
@@ -299,6 +350,19 @@ bool Intersect(const TLineProfile& a, const TLineProfile& b, TPoint2& out) {
   return true;
 }
 
+// The samples k0..k1 - 1 of `line` as a page's side: 0..1 from its support, its lighter inside,
+// the evenness of the paper just inside and its contrast.
+double StretchQuality(const TLineProfile& line, int k0, int k1) {
+  if (k1 - k0 < 4) return 0;
+  const double count = double(k1 - k0);
+  const double support = (line.Support[size_t(k1)] - line.Support[size_t(k0)]) / count;
+  const double lighter = (line.Lighter[size_t(k1)] - line.Lighter[size_t(k0)]) / count;
+  const double contrast = (line.Contrast[size_t(k1)] - line.Contrast[size_t(k0)]) / count;
+  const double uneven = (line.Unevenness[size_t(k1)] - line.Unevenness[size_t(k0)]) / count;
+  const double even = std::clamp(1 - (uneven - kEvenPaper) / kUnevenPaper, 0.0, 1.0);
+  return support * lighter * even * std::clamp(contrast / kFullContrast, 0.0, 1.0);
+}
+
 // The side of `line` between the points p and q: 0..1 from its support, its lighter inside
 // and its contrast, over the middle 88% (the corners' own pixels belong to both sides).
 double SideQuality(const TLineProfile& line, TPoint2 p, TPoint2 q) {
@@ -310,12 +374,7 @@ double SideQuality(const TLineProfile& line, TPoint2 p, TPoint2 q) {
   const int n = int(line.Support.size()) - 1;
   const int k0 = std::clamp(int(std::lround(s + trim)) - line.S0, 0, n);
   const int k1 = std::clamp(int(std::lround(t - trim)) - line.S0, 0, n);
-  if (k1 - k0 < 4) return 0;
-  const double count = double(k1 - k0);
-  const double support = (line.Support[size_t(k1)] - line.Support[size_t(k0)]) / count;
-  const double lighter = (line.Lighter[size_t(k1)] - line.Lighter[size_t(k0)]) / count;
-  const double contrast = (line.Contrast[size_t(k1)] - line.Contrast[size_t(k0)]) / count;
-  return support * lighter * std::clamp(contrast / kFullContrast, 0.0, 1.0);
+  return StretchQuality(line, k0, k1);
 }
 
 struct TCandidate {
@@ -473,9 +532,19 @@ TPageFindResult FindPage(const TFastDIB& picture) {
   // Top, right, bottom, left: the gradient points down, left, up and right into the page.
   static constexpr int kGroupPhi[4] = {90, 180, 270, 0};
   std::array<std::vector<TLineProfile>, 4> sides;
+  // A strong line of the desk's pattern can outvote a page's side; a line is kept only where
+  // some stretch of it, as long as the shortest side voted for, looks like a page's side.
   for (int k = 0; k < 4; ++k)
-    for (const TLine& line : StrongLines(hough, kGroupPhi[k], minVotes))
-      sides[size_t(k)].push_back(ProfileLine(line, luma, gradient));
+    for (const TLine& line : StrongLines(hough, kGroupPhi[k], minVotes)) {
+      TLineProfile profile = ProfileLine(line, luma, gradient);
+      const int n = int(profile.Support.size()) - 1;
+      double bestStretch = 0;
+      for (int k0 = 0; k0 + minVotes <= n && bestStretch < kMinStretch; k0 += 4)
+        bestStretch = std::max(bestStretch, StretchQuality(profile, k0, k0 + minVotes));
+      if (bestStretch < kMinStretch) continue;
+      sides[size_t(k)].push_back(std::move(profile));
+      if (sides[size_t(k)].size() == size_t(kLinesPerSide)) break;
+    }
   for (const auto& group : sides)
     if (group.empty()) return result;
 
