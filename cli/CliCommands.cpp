@@ -696,9 +696,12 @@ int RunSet(const TParsedArgs& args, TCliIo& io) {
           if (found.Found())
             StraightenWith(photo, found.Corners);
           else
-            pageless << QStringLiteral("photo %1 (%2: %3)")
-                            .arg(i + 1)
-                            .arg(document.Row(i).Title, PageFindOutcomeText(found.Outcome));
+            // "Unsure" is worth telling apart: the user may find the corners by eye.
+            pageless << (found.Outcome == TPageFindOutcome::Unsure
+                             ? QStringLiteral("photo %1 (%2: %3)")
+                                   .arg(i + 1)
+                                   .arg(document.Row(i).Title, PageFindOutcomeText(found.Outcome))
+                             : QStringLiteral("photo %1 (%2)").arg(i + 1).arg(document.Row(i).Title));
           break;
         }
       }

@@ -268,7 +268,7 @@ namespace {
 // The import looks for the page only when asked, straightens the photo by what it finds, and
 // the document keeps that.
 TEST_F(PageBlock, AddingWithFindingStraightensPagesItFinds) {
-  const synthpage::TPagePhoto shot;
+  const synthpage::TPagePhoto shot = synthpage::EasyShot();
   const synthpage::Matrix back = synthpage::Inverse(shot.Map());
   const QString page = Env.Path(QStringLiteral("photos/page.jpg"));
   WriteJpegFixture(page, shot.PhotoW, shot.PhotoH,

@@ -88,4 +88,12 @@ struct TPagePhoto {
   }
 };
 
+// A photo a finder should always get right: the page mildly tilted, well inside the picture.
+inline TPagePhoto EasyShot() {
+  TPagePhoto shot;
+  shot.Pitch = 8;
+  shot.Yaw = 4;
+  return shot;
+}
+
 }  // namespace synthpage

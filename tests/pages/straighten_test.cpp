@@ -175,7 +175,7 @@ namespace {
 
 // The page the document and command-line tests import with finding: the finder must see it.
 TEST_F(Straighten, TheFinderFindsTheDrawnPage) {
-  const synthpage::TPagePhoto shot;
+  const synthpage::TPagePhoto shot = synthpage::EasyShot();
   auto record = Imported(shot);
   const TPageFindResult found = record->FindPageInWorkingCopy();
   ASSERT_TRUE(found.Found()) << PageFindOutcomeText(found.Outcome).toStdString() << " score "
