@@ -492,8 +492,8 @@ void PrintInfoText(const TPhotoDocument& document, const QString& path, QTextStr
                              QStringLiteral("Bright."),
                              QStringLiteral("Contr."),
                              QStringLiteral("Crop L,R,T,B"),
-                             QStringLiteral("Working JPEG"),
-                             QStringLiteral("Straighten, corners TL TR BR BL")};
+                             QStringLiteral("Straighten, corners TL TR BR BL"),
+                             QStringLiteral("Working JPEG")};
   std::vector<QStringList> lines;
   for (int32_t i = 0; i < document.Count(); ++i) {
     const TPhotoRow& row = document.Row(i);
@@ -512,7 +512,7 @@ void PrintInfoText(const TPhotoDocument& document, const QString& path, QTextStr
                          .arg(p.CropRight)
                          .arg(p.CropTop)
                          .arg(p.CropBottom),
-                     size, PageText(p.Page)});
+                     PageText(p.Page), size});
   }
   std::vector<qsizetype> widths(heads.size());
   for (qsizetype c = 0; c < heads.size(); ++c) {
