@@ -1,6 +1,7 @@
 #include "CliArgs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "ApplyToMany.h"
@@ -211,6 +212,33 @@ TCropEdges ParseCrop(const QString& text) {
   CheckEdge(THandleEdge::Bottom, c.Bottom, c.Top,
             apart.arg(QStringLiteral("top"), QStringLiteral("bottom")).arg(kHandleGap));
   return c;
+}
+
+TStraightenChoice ParseStraighten(const QString& text) {
+  TStraightenChoice choice;
+  const QString word = text.trimmed().toLower();
+  if (word == QLatin1String("auto")) return choice;
+  if (word == QLatin1String("off")) {
+    choice.What = TStraightenChoice::Kind::Off;
+    return choice;
+  }
+  const QStringList parts = word.split(u',');
+  const auto refuse = [&] {
+    return TUsageError(QStringLiteral("--straighten: \"%1\" is not auto, off or eight numbers "
+                                      "X1,Y1,X2,Y2,X3,Y3,X4,Y4 (top-left, top-right, "
+                                      "bottom-right, bottom-left)")
+                           .arg(text));
+  };
+  if (parts.size() != 8) throw refuse();
+  choice.What = TStraightenChoice::Kind::Corners;
+  for (int i = 0; i < 8; ++i) {
+    bool ok = false;
+    const double v = parts[i].trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v)) throw refuse();
+    TPagePoint& corner = choice.Corners.Corners[size_t(i / 2)];
+    (i % 2 == 0 ? corner.X : corner.Y) = v;
+  }
+  return choice;
 }
 
 TSheetRange ParseSheetRange(const QString& text) {

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "PageWarp.h"
+
 // A command line that cannot be carried out as written.
 class TUsageError : public std::runtime_error {
  public:
@@ -71,6 +73,15 @@ struct TCropEdges {
 // "LEFT,RIGHT,TOP,BOTTOM", each edge where the editor's handles can put it: left and top from 1,
 // right up to 416, bottom up to 589, and opposite edges at least 20 units apart.
 TCropEdges ParseCrop(const QString& text);
+
+// --straighten: find the page (auto), drop the corners (off), or these corners.
+struct TStraightenChoice {
+  enum class Kind { Auto, Off, Corners };
+  Kind What = Kind::Auto;
+  TPageQuad Corners;  // for Corners: top-left, top-right, bottom-right, bottom-left
+};
+// "auto", "off" or "X1,Y1,X2,Y2,X3,Y3,X4,Y4" (finite numbers, working-JPEG pixels).
+TStraightenChoice ParseStraighten(const QString& text);
 
 // "A-B" or "A": sheets A to B, 1-based, A <= B.
 struct TSheetRange {

@@ -24,6 +24,7 @@
 #include "CropRules.h"
 #include "ExportImages.h"
 #include "PhotoDocument.h"
+#include "PageFind.h"
 #include "PhotoOrder.h"
 #include "Printing.h"
 #include "SheetRenderer.h"
@@ -69,37 +70,46 @@ const char* const kLayoutOptionsHelp =
     "  --order rows|columns  fill the sheets row by row or column by column\n"
     "                        (new documents: rows)\n";
 
+const char* const kImportStraightenHelp =
+    "  --straighten auto     look for the page in every photo and straighten the photo by\n"
+    "                        it; the photos where no page is found are added as they lie\n"
+    "                        and named, and the exit status is then 1\n";
+
 const std::map<QString, QString>& CommandHelps() {
   static const std::map<QString, QString> helps = {
       {QStringLiteral("new"),
        QStringLiteral(
            "Usage: tavrolin-cli new DOC.TavDoc PHOTO.jpg... [--rows N] [--columns N]\n"
-           "                        [--order rows|columns]\n"
+           "                        [--order rows|columns] [--straighten auto]\n"
            "\n"
            "Imports the photos into a new document, in the order \"Add photos\" gives them:\n"
            "sorted by name, ignoring letter case. Names that do not end in .jpg or .jpeg are\n"
            "skipped with a warning. An existing DOC is never replaced; a DOC without an\n"
            "extension gets \".TavDoc\".\n"
            "\n") +
-           QLatin1String(kLayoutOptionsHelp)},
+           QLatin1String(kLayoutOptionsHelp) + QLatin1String(kImportStraightenHelp)},
       {QStringLiteral("add"),
        QStringLiteral(
-           "Usage: tavrolin-cli add DOC.TavDoc PHOTO.jpg...\n"
+           "Usage: tavrolin-cli add DOC.TavDoc PHOTO.jpg... [--straighten auto]\n"
            "\n"
            "Adds the photos to the document the way Tavrolin adds photos to an opened\n"
            "document: sorted by name, each goes before the first photo whose \"Path\" column\n"
            "sorts after the new photo's full path. Photos read from a document show the\n"
            "document's name in that column, and a full path (starting with \"/\") sorts before\n"
            "any name, so the new photos come before the document's own. Names that do not end\n"
-           "in .jpg or .jpeg are skipped with a warning. The document is saved in place.\n")},
+           "in .jpg or .jpeg are skipped with a warning. The document is saved in place.\n"
+           "\n") +
+           QLatin1String(kImportStraightenHelp)},
       {QStringLiteral("info"),
        QStringLiteral(
            "Usage: tavrolin-cli info DOC.TavDoc [--json]\n"
            "\n"
            "Shows the layout (rows, columns, fill order, number of sheets) and, for every photo\n"
            "in order, its title, its eight parameters (rotation, image type, brightness,\n"
-           "contrast, and the crop edges left, right, top and bottom in the 420 x 594 frame)\n"
-           "and the size in bytes and pixels of its working JPEG.\n"
+           "contrast, and the crop edges left, right, top and bottom in the 420 x 594 frame),\n"
+           "its page corners and whether it is straightened by them, and the size in bytes and\n"
+           "pixels of its working JPEG. Corners are in the working JPEG's pixels, x to the right\n"
+           "and y down from its top-left corner, before any rotation.\n"
            "\n"
            "  --json    the same as one JSON object on standard output\n")},
       {QStringLiteral("set"),
@@ -107,6 +117,7 @@ const std::map<QString, QString>& CommandHelps() {
            "Usage: tavrolin-cli set DOC.TavDoc [--photos all|odd|even|N[,M...]]\n"
            "           [--type colored|grayscale] [--rotate no|90cw|90ccw|180]\n"
            "           [--brightness V] [--contrast V] [--crop LEFT,RIGHT,TOP,BOTTOM]\n"
+           "           [--straighten auto|off|X1,Y1,X2,Y2,X3,Y3,X4,Y4]\n"
            "           [--rows N] [--columns N] [--order rows|columns]\n"
            "\n"
            "Changes the settings of some photos, or the layout, and saves the document in\n"
@@ -123,7 +134,17 @@ const std::map<QString, QString>& CommandHelps() {
            "  --contrast V          -20 to 20\n"
            "  --crop L,R,T,B        the crop edges in the 420 x 594 frame of the page: left and\n"
            "                        top at least 1, right at most 416, bottom at most 589, and\n"
-           "                        opposite edges at least 20 apart\n") +
+           "                        opposite edges at least 20 apart\n"
+           "  --straighten auto     find the page in each photo and straighten the photo by its\n"
+           "                        corners (the crop is widened to the whole page); photos\n"
+           "                        where no page is found are named and stay as they are, and\n"
+           "                        the exit status is then 1\n"
+           "  --straighten off      process the photos as they lie and forget their corners\n"
+           "  --straighten X1,Y1,X2,Y2,X3,Y3,X4,Y4\n"
+           "                        straighten by these corners: top-left, top-right,\n"
+           "                        bottom-right, bottom-left of the page, in the working JPEG's\n"
+           "                        pixels (as 'info' shows them); a corner may lie outside the\n"
+           "                        picture by a tenth of its longer side\n") +
            QLatin1String(kLayoutOptionsHelp)},
       {QStringLiteral("sheet"),
        QStringLiteral(
@@ -169,9 +190,13 @@ const std::map<QString, QString>& CommandHelps() {
 const std::vector<TOptionSpec>& CommandOptions(const QString& command) {
   static const std::vector<TOptionSpec> layout = {
       {QStringLiteral("--rows")}, {QStringLiteral("--columns")}, {QStringLiteral("--order")}};
+  static const std::vector<TOptionSpec> newOptions = {{QStringLiteral("--rows")},
+                                                      {QStringLiteral("--columns")},
+                                                      {QStringLiteral("--order")},
+                                                      {QStringLiteral("--straighten")}};
   static const std::map<QString, std::vector<TOptionSpec>> options = {
-      {QStringLiteral("new"), layout},
-      {QStringLiteral("add"), {}},
+      {QStringLiteral("new"), newOptions},
+      {QStringLiteral("add"), {{QStringLiteral("--straighten")}}},
       {QStringLiteral("info"), {TOptionSpec(QStringLiteral("--json"), false)}},
       {QStringLiteral("set"),
        {{QStringLiteral("--photos")},
@@ -180,6 +205,7 @@ const std::vector<TOptionSpec>& CommandOptions(const QString& command) {
         {QStringLiteral("--brightness")},
         {QStringLiteral("--contrast")},
         {QStringLiteral("--crop")},
+        {QStringLiteral("--straighten")},
         {QStringLiteral("--rows")},
         {QStringLiteral("--columns")},
         {QStringLiteral("--order")}}},
@@ -265,15 +291,52 @@ void OpenDocument(TPhotoDocument& document, const QString& path, TCliIo& io,
                      QStringLiteral("document version %1 is not supported").arg(opened.Version));
   }
   ThrowIfInterrupted(document, QStringLiteral("nothing was written"));
+  if (!opened.Warning.isEmpty()) {
+    io.Err << kProgram << ": warning: " << opened.Warning << "\n";
+    io.Err.flush();
+  }
 }
 
-int32_t AddPhotos(TPhotoDocument& document, const QStringList& names, TCliIo& io) {
-  const int32_t added = document.AddPhotoFiles(names, io.Wait, {}, [&](const QString& name) {
-    io.Err << kProgram << ": skipped " << name << ": not a JPEG file by name\n";
-    io.Err.flush();
-  });
+// "--straighten auto" is all an import can be asked for: corners typed by hand belong to one
+// photo already in a document.
+bool ImportStraightens(const TParsedArgs& args) {
+  if (!args.Has(QStringLiteral("--straighten"))) return false;
+  if (ParseStraighten(args.Value(QStringLiteral("--straighten"))).What !=
+      TStraightenChoice::Kind::Auto)
+    throw TUsageError(
+        QStringLiteral("--straighten: photos being imported can only be straightened by the page "
+                       "found in them (auto); use 'tavrolin-cli set' for corners of your own"));
+  return true;
+}
+
+// Imports the photos; with `straighten`, `pageless` receives the titles of the photos in which
+// no page was found.
+int32_t AddPhotos(TPhotoDocument& document, const QStringList& names, TCliIo& io,
+                  bool straighten = false, QStringList* pageless = nullptr) {
+  TAddPhotoOptions options;
+  options.StraightenFound = straighten;
+  const auto added = [&](int32_t row) {
+    if (straighten && pageless && !document.Photo(row)->Page.HasCorners)
+      *pageless << document.Row(row).Title;
+  };
+  const int32_t count = document.AddPhotoFiles(
+      names, io.Wait, added,
+      [&](const QString& name) {
+        io.Err << kProgram << ": skipped " << name << ": not a JPEG file by name\n";
+        io.Err.flush();
+      },
+      options);
   ThrowIfInterrupted(document, QStringLiteral("nothing was written"));
-  return added;
+  return count;
+}
+
+// The exit status once the document is written: 1, naming them, when some photos had no page.
+int ReportPageless(const QStringList& pageless, const QString& what, TCliIo& io) {
+  if (pageless.isEmpty()) return kExitOk;
+  io.Err << kProgram << ": no page found in " << pageless.join(QStringLiteral(", ")) << "; "
+         << what << "\n";
+  io.Err.flush();
+  return kExitFailed;
 }
 
 QString DocumentTitle(const QString& path) {
@@ -334,6 +397,23 @@ TJpegFacts JpegFacts(const QString& path) {
   return facts;
 }
 
+// "-" without corners; otherwise "on" or "off" and the four corners as x,y pairs.
+QString PageText(const TPageGeometry& page) {
+  if (!page.HasCorners) return QStringLiteral("-");
+  QStringList corners;
+  for (const TPagePoint& c : page.Corners.Corners)
+    corners << QStringLiteral("%1,%2").arg(c.X, 0, 'g', 7).arg(c.Y, 0, 'g', 7);
+  return (page.Straighten ? QStringLiteral("on ") : QStringLiteral("off ")) +
+         corners.join(u' ');
+}
+
+QJsonValue CornersJson(const TPageGeometry& page) {
+  if (!page.HasCorners) return QJsonValue();
+  QJsonArray corners;
+  for (const TPagePoint& c : page.Corners.Corners) corners.append(QJsonArray{c.X, c.Y});
+  return corners;
+}
+
 // --- The subcommands ---
 
 int RunNew(const TParsedArgs& args, TCliIo& io) {
@@ -349,6 +429,7 @@ int RunNew(const TParsedArgs& args, TCliIo& io) {
   if (FileExtension(QFileInfo(path).fileName()).isEmpty()) path += QStringLiteral(".TavDoc");
   TPhotoDocument document;
   ApplyLayoutOptions(args, document.Layout);
+  const bool straighten = ImportStraightens(args);
   // Held from before the name is found free: a second "new" of the same name waits, then finds
   // the first one's document there instead of writing over it.
   document.LockFile(path);
@@ -366,11 +447,12 @@ int RunNew(const TParsedArgs& args, TCliIo& io) {
   }
   const QStringList photos = args.Positional.mid(1);
   CheckPhotoFiles(photos);
-  if (AddPhotos(document, photos, io) == 0) {
+  QStringList pageless;
+  if (AddPhotos(document, photos, io, straighten, &pageless) == 0) {
     throw std::runtime_error("no photos to import: none of the names ends in .jpg or .jpeg");
   }
   document.Save(path);
-  return kExitOk;
+  return ReportPageless(pageless, QStringLiteral("they are imported as they lie"), io);
 }
 
 int RunAdd(const TParsedArgs& args, TCliIo& io) {
@@ -378,15 +460,17 @@ int RunAdd(const TParsedArgs& args, TCliIo& io) {
   ExpectPositional(args, 2, -1, QStringLiteral("the photos to add"));
   const QString path = args.Positional[0];
   const QStringList photos = args.Positional.mid(1);
+  const bool straighten = ImportStraightens(args);
   CheckPhotoFiles(photos);
   TPhotoDocument document;
   OpenDocument(document, path, io, TPhotoDocument::TLockUse::Required);
-  if (AddPhotos(document, photos, io) == 0) {
+  QStringList pageless;
+  if (AddPhotos(document, photos, io, straighten, &pageless) == 0) {
     throw std::runtime_error(
         "no photos to add: none of the names ends in .jpg or .jpeg; the document is unchanged");
   }
   document.Save(path);
-  return kExitOk;
+  return ReportPageless(pageless, QStringLiteral("they are added as they lie"), io);
 }
 
 void PrintInfoText(const TPhotoDocument& document, const QString& path, QTextStream& out) {
@@ -408,6 +492,7 @@ void PrintInfoText(const TPhotoDocument& document, const QString& path, QTextStr
                              QStringLiteral("Bright."),
                              QStringLiteral("Contr."),
                              QStringLiteral("Crop L,R,T,B"),
+                             QStringLiteral("Straighten, corners TL TR BR BL"),
                              QStringLiteral("Working JPEG")};
   std::vector<QStringList> lines;
   for (int32_t i = 0; i < document.Count(); ++i) {
@@ -427,7 +512,7 @@ void PrintInfoText(const TPhotoDocument& document, const QString& path, QTextStr
                          .arg(p.CropRight)
                          .arg(p.CropTop)
                          .arg(p.CropBottom),
-                     size});
+                     PageText(p.Page), size});
   }
   std::vector<qsizetype> widths(heads.size());
   for (qsizetype c = 0; c < heads.size(); ++c) {
@@ -462,7 +547,9 @@ void PrintInfoJson(const TPhotoDocument& document, const QString& path, QTextStr
                       {"cropRight", p.CropRight},
                       {"cropTop", p.CropTop},
                       {"cropBottom", p.CropBottom},
-                      {"jpegBytes", static_cast<qint64>(jpeg.Bytes)}};
+                      {"jpegBytes", static_cast<qint64>(jpeg.Bytes)},
+                      {"corners", CornersJson(p.Page)},
+                      {"straighten", p.Page.Straightened()}};
     if (jpeg.Problem.isEmpty()) {
       photo["width"] = jpeg.Width;
       photo["height"] = jpeg.Height;
@@ -496,8 +583,9 @@ int RunInfo(const TParsedArgs& args, TCliIo& io) {
 struct TParameterChange {
   std::optional<int32_t> ImageType, Rotation, Brightness, Contrast;
   std::optional<TCropEdges> Crop;
+  std::optional<TStraightenChoice> Straighten;
 
-  bool Any() const { return ImageType || Rotation || Brightness || Contrast || Crop; }
+  bool Any() const { return ImageType || Rotation || Brightness || Contrast || Crop || Straighten; }
 
   // The groups of "Apply to many..." this change touches.
   int Groups() const {
@@ -542,6 +630,8 @@ TParameterChange ParseParameterChange(const TParsedArgs& args) {
                         kParamMin, kParamMax);
   if (args.Has(QStringLiteral("--crop")))
     change.Crop = ParseCrop(args.Value(QStringLiteral("--crop")));
+  if (args.Has(QStringLiteral("--straighten")))
+    change.Straighten = ParseStraighten(args.Value(QStringLiteral("--straighten")));
   return change;
 }
 
@@ -558,22 +648,65 @@ int RunSet(const TParsedArgs& args, TCliIo& io) {
   if (args.Has(QStringLiteral("--photos")) && !change.Any()) {
     throw TUsageError(
         QStringLiteral("--photos chooses the photos that --type, --rotate, "
-                       "--brightness, --contrast or --crop change; none is given"));
+                       "--brightness, --contrast, --crop or --straighten change; none is given"));
   }
   if (!change.Any() && !layoutChanged) {
     throw TUsageError(
         QStringLiteral("nothing to change: give at least one of --type, --rotate, "
-                       "--brightness, --contrast, --crop, --rows, --columns, --order"));
+                       "--brightness, --contrast, --crop, --straighten, --rows, --columns, "
+                       "--order"));
   }
 
   TPhotoDocument document;
   OpenDocument(document, path, io, TPhotoDocument::TLockUse::Required);
   const std::vector<int32_t> indexes = SelectedIndexes(selection, document.Count());
-  if (change.Any()) {
+  // Corners of one's own are checked on every photo before any is changed.
+  if (change.Straighten && change.Straighten->What == TStraightenChoice::Kind::Corners) {
     for (int32_t i : indexes) {
-      TShpora& photo = *document.Photo(i);
-      CopyChosenGroups(change.Over(photo), photo, change.Groups());
+      const TJpegFacts jpeg = JpegFacts(document.Photo(i)->WorkFile);
+      if (!jpeg.Problem.isEmpty())
+        throw std::runtime_error(QStringLiteral("photo %1 (%2): %3")
+                                     .arg(i + 1)
+                                     .arg(document.Row(i).Title, jpeg.Problem)
+                                     .toStdString());
+      const QString problem =
+          PageQuadProblem(change.Straighten->Corners, jpeg.Width, jpeg.Height);
+      if (!problem.isEmpty())
+        throw TUsageError(QStringLiteral("--straighten: photo %1 (%2 x %3 pixels): %4")
+                              .arg(i + 1)
+                              .arg(jpeg.Width)
+                              .arg(jpeg.Height)
+                              .arg(problem));
     }
+  }
+  QStringList pageless;
+  for (int32_t i : indexes) {
+    TShpora& photo = *document.Photo(i);
+    // Straightening widens the crop; a --crop given with it is applied after and wins.
+    if (change.Straighten) {
+      switch (change.Straighten->What) {
+        case TStraightenChoice::Kind::Off:
+          photo.Page = TPageGeometry();
+          break;
+        case TStraightenChoice::Kind::Corners:
+          StraightenWith(photo, change.Straighten->Corners);
+          break;
+        case TStraightenChoice::Kind::Auto: {
+          const TPageFindResult found = photo.FindPageInWorkingCopy();
+          if (found.Found())
+            StraightenWith(photo, found.Corners);
+          else
+            // "Unsure" is worth telling apart: the user may find the corners by eye.
+            pageless << (found.Outcome == TPageFindOutcome::Unsure
+                             ? QStringLiteral("photo %1 (%2: %3)")
+                                   .arg(i + 1)
+                                   .arg(document.Row(i).Title, PageFindOutcomeText(found.Outcome))
+                             : QStringLiteral("photo %1 (%2)").arg(i + 1).arg(document.Row(i).Title));
+          break;
+        }
+      }
+    }
+    CopyChosenGroups(change.Over(photo), photo, change.Groups());
   }
   // Only the values given change; a stored value the options do not mention stays as it is.
   TDocumentLayout& layout = document.Layout;
@@ -581,7 +714,7 @@ int RunSet(const TParsedArgs& args, TCliIo& io) {
   if (args.Has(QStringLiteral("--columns"))) layout.Columns = newLayout.Columns;
   if (args.Has(QStringLiteral("--order"))) layout.Order = newLayout.Order;
   document.Save(path);
-  return kExitOk;
+  return ReportPageless(pageless, QStringLiteral("they are left as they were"), io);
 }
 
 QByteArray EncodeSheetPng(const QImage& sheet) {

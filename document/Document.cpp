@@ -1,6 +1,8 @@
 #include "Document.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 
@@ -70,6 +72,78 @@ void CopyWorkFile(QIODevice& out, const QString& workFile, QByteArray& buffer,
   }
 }
 
+void AppendInt32(QByteArray& bytes, int32_t value) {
+  char b[4];
+  qToLittleEndian<int32_t>(value, b);
+  bytes.append(b, 4);
+}
+
+void AppendDouble(QByteArray& bytes, double value) {
+  char b[8];
+  qToLittleEndian<uint64_t>(std::bit_cast<uint64_t>(value), b);
+  bytes.append(b, 8);
+}
+
+// The page block, only when some photo is straightened: a document whose photos are all processed
+// as they lie stays byte for byte what the first version of the format wrote.
+void WritePageBlock(QIODevice& out, const std::vector<TDocumentEntry>& entries,
+                    const QString& name) {
+  const bool any = std::any_of(entries.begin(), entries.end(), [](const TDocumentEntry& e) {
+    return e.Parameters->Page.Straightened();
+  });
+  if (!any) return;
+  QByteArray payload;
+  int32_t n = 0;
+  AppendInt32(payload, 0);  // the count, known at the end
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const TPageGeometry& page = entries[i].Parameters->Page;
+    if (!page.HasCorners) continue;
+    AppendInt32(payload, static_cast<int32_t>(i));
+    AppendInt32(payload, page.Straighten ? 1 : 0);
+    for (const TPagePoint& corner : page.Corners.Corners) {
+      AppendDouble(payload, corner.X);
+      AppendDouble(payload, corner.Y);
+    }
+    ++n;
+  }
+  qToLittleEndian<int32_t>(n, payload.data());
+  WriteInt32(out, kPageBlockTag, name);
+  WriteInt32(out, kPageBlockVersion, name);
+  WriteInt32(out, static_cast<int32_t>(payload.size()), name);
+  WriteAll(out, payload.constData(), payload.size(), name);
+}
+
+// The entries of a page block's payload, or why it cannot be used.
+QString ParsePageBlock(const QByteArray& payload, int32_t photoCount,
+                       std::vector<TDocumentExtras::TPageEntry>& entries) {
+  const QString damaged = QStringLiteral("the block of page corners is damaged");
+  if (payload.size() < 4) return damaged;
+  const char* p = payload.constData();
+  const int32_t n = qFromLittleEndian<int32_t>(p);
+  if (n < 0 || 4 + int64_t(n) * kPageBlockEntryBytes != payload.size()) return damaged;
+  p += 4;
+  for (int32_t k = 0; k < n; ++k, p += kPageBlockEntryBytes) {
+    TDocumentExtras::TPageEntry entry;
+    entry.Photo = qFromLittleEndian<int32_t>(p);
+    if (entry.Photo < 0 || entry.Photo >= photoCount)
+      return QStringLiteral("the page corners name photo %1 of a document of %2")
+          .arg(int64_t(entry.Photo) + 1)
+          .arg(photoCount);
+    entry.Page.HasCorners = true;
+    entry.Page.Straighten = (qFromLittleEndian<int32_t>(p + 4) & 1) != 0;
+    for (int c = 0; c < 4; ++c) {
+      TPagePoint& corner = entry.Page.Corners.Corners[size_t(c)];
+      corner.X = std::bit_cast<double>(qFromLittleEndian<uint64_t>(p + 8 + 16 * c));
+      corner.Y = std::bit_cast<double>(qFromLittleEndian<uint64_t>(p + 16 + 16 * c));
+      if (!std::isfinite(corner.X) || !std::isfinite(corner.Y))
+        return QStringLiteral("a page corner of photo %1 has no valid position")
+            .arg(entry.Photo + 1);
+    }
+    entries.push_back(entry);
+  }
+  return {};
+}
+
 QString DeviceName(const QIODevice& device) {
   if (const auto* file = qobject_cast<const QFileDevice*>(&device)) return file->fileName();
   return QStringLiteral("document");
@@ -125,6 +199,7 @@ void WriteDocumentTo(QIODevice& out, const TDocumentLayout& layout,
     WriteTitle(out, entry.Title, name);
     CopyWorkFile(out, entry.WorkFile, buffer, name);
   }
+  WritePageBlock(out, entries, name);
 }
 
 void SaveDocumentFile(const QString& path, const TDocumentLayout& layout,
@@ -203,8 +278,8 @@ void TDocumentReader::ReadParameters(TShporaData& p) {
   }
 }
 
-QString TDocumentReader::ReadTitle() {
-  const int64_t bytes = CheckLength(int64_t(ReadInt32()) * 2);
+QByteArray TDocumentReader::ReadBlock(int64_t length) {
+  const int64_t bytes = CheckLength(length);
   // Read in pieces so that a sequential device, whose length cannot be checked in advance,
   // never makes us allocate more than it has delivered.
   QByteArray data;
@@ -214,6 +289,22 @@ QString TDocumentReader::ReadTitle() {
     data.resize(at + piece);
     ReadExact(data.data() + at, piece);
   }
+  return data;
+}
+
+int64_t TDocumentReader::ReadUpTo(char* data, int64_t size) {
+  int64_t got = 0;
+  while (got < size) {
+    const int64_t n = In.read(data + got, size - got);
+    if (n <= 0) break;
+    got += n;
+  }
+  return got;
+}
+
+QString TDocumentReader::ReadTitle() {
+  const int64_t bytes = CheckLength(int64_t(ReadInt32()) * 2);
+  const QByteArray data = ReadBlock(bytes);
   QString title(static_cast<qsizetype>(bytes / 2), Qt::Uninitialized);
   for (qsizetype i = 0; i < title.size(); ++i) {
     title[i] = QChar(qFromLittleEndian<uint16_t>(data.constData() + 2 * i));
@@ -250,4 +341,39 @@ std::unique_ptr<TShpora> ReadDocumentPhoto(TDocumentReader& reader, const QStrin
   if (!work.flush()) throw WriteFailure(workFile, work);
   work.close();
   return photo;
+}
+
+TDocumentExtras ReadDocumentExtras(TDocumentReader& reader, int32_t photoCount) {
+  TDocumentExtras extras;
+  const QString cut = QStringLiteral("the document ends inside a block after its photos");
+  for (;;) {
+    char head[12];
+    const int64_t got = reader.ReadUpTo(head, sizeof head);
+    if (got == 0) break;
+    if (got < int64_t(sizeof head)) {
+      extras.Problem = cut;
+      break;
+    }
+    const int32_t tag = qFromLittleEndian<int32_t>(head);
+    const int32_t version = qFromLittleEndian<int32_t>(head + 4);
+    const int32_t length = qFromLittleEndian<int32_t>(head + 8);
+    QByteArray payload;
+    try {
+      // Unknown blocks are read through as well: their length is all we know of them, and a
+      // length past the end means nothing after it can be trusted.
+      payload = reader.ReadBlock(length);
+    } catch (const std::runtime_error&) {
+      extras.Problem = cut;
+      break;
+    }
+    if (tag != kPageBlockTag || version != kPageBlockVersion) continue;
+    std::vector<TDocumentExtras::TPageEntry> entries;
+    const QString problem = ParsePageBlock(payload, photoCount, entries);
+    if (!problem.isEmpty()) {
+      extras.Problem = problem;
+      continue;
+    }
+    extras.Pages.insert(extras.Pages.end(), entries.begin(), entries.end());
+  }
+  return extras;
 }

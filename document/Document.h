@@ -7,6 +7,18 @@
 // Rotation, ImageType, Brightness, Contrast, CropLeft, CropRight, CropTop, CropBottom, the title
 // length L, 2L bytes of title, the JPEG length J and J bytes of JPEG data.
 //
+// After the last photo, blocks may follow until the end of the file: a tag (a four-character code
+// read as an integer), a version, the payload's length P and P bytes of payload. A reader that
+// reads `count` photos and stops never sees them, so the photos and parameters read the same
+// whether a reader knows the blocks or not; a reader that knows them skips a tag or a version it
+// does not know by its length. One block is defined, the page block ("PAGE", version 1): its
+// payload is the number of entries n, then n entries of 72 bytes: the photo's index in the file
+// (from 0), flags (bit 0: straightened; the other bits are 0) and the page's corners as eight
+// IEEE 754 doubles, little-endian, in working-JPEG pixels: top-left x, y, top-right x, y,
+// bottom-right x, y, bottom-left x, y. It is written only when a photo is straightened, and
+// then holds every photo with corners, so a document without straightened photos is exactly the
+// document of the first version of the format.
+//
 // Nothing here knows about windows: the writer and the reader work on any QIODevice, so tests
 // feed them buffers and devices that fail.
 #include <cstdint>
@@ -28,6 +40,10 @@ constexpr int32_t kDocumentVersion = 1;
 constexpr int64_t kDocumentChunk = 1048576;
 // The smallest photo record: eight parameters, L = 0 and J = 0.
 constexpr int64_t kMinPhotoRecordBytes = 40;
+// The page block: its tag is the bytes "PAGE" in file order.
+constexpr int32_t kPageBlockTag = 0x45474150;
+constexpr int32_t kPageBlockVersion = 1;
+constexpr int64_t kPageBlockEntryBytes = 72;
 
 // The sheet layout as the document stores it.
 struct TDocumentLayout {
@@ -74,6 +90,12 @@ class TDocumentReader {
   // `targetName` names the target in a write error.
   void CopyJpeg(QIODevice& target, const QString& targetName);
 
+  // Reads `length` bytes (checked as any length of the file), in pieces of at most a chunk, so
+  // that nothing is allocated beyond what the device delivered.
+  QByteArray ReadBlock(int64_t length);
+  // Up to `size` bytes into `data`; how many there were (fewer only at the end of the device).
+  int64_t ReadUpTo(char* data, int64_t size);
+
   // Bytes left to read, or -1 when the device cannot tell (a sequential device).
   int64_t Remaining() const;
   // The most photos the rest of the device can hold (for the progress bar's range).
@@ -107,3 +129,20 @@ std::runtime_error NamedError(const QString& path, const QString& what);
 // failure; a record that was made deletes its partial working file.
 std::unique_ptr<TShpora> ReadDocumentPhoto(TDocumentReader& reader, const QString& workFolder,
                                            QString& title);
+
+// What the blocks after the photos said.
+struct TDocumentExtras {
+  struct TPageEntry {
+    int32_t Photo = 0;  // index of the photo in the file, within the photos read
+    TPageGeometry Page;
+  };
+  std::vector<TPageEntry> Pages;
+  // Why blocks were left unused (a damaged or cut block, a photo index out of range, a corner
+  // with no valid position), for a warning; empty when every block could be used. The photos
+  // never depend on it: a block that is not used is simply not applied.
+  QString Problem;
+};
+// Reads the blocks that follow the last photo record, to the end of the device, for a document of
+// `photoCount` photos. Never throws for the file's content: a page block that cannot be used in
+// full is dropped whole, and a block whose length cannot be right ends the reading.
+TDocumentExtras ReadDocumentExtras(TDocumentReader& reader, int32_t photoCount);

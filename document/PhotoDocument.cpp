@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include "CropRules.h"
+#include "PageFind.h"
 #include "WaitProtocol.h"
 
 namespace {
@@ -47,21 +49,29 @@ QStringList TPhotoDocument::Titles() const {
   return titles;
 }
 
-int32_t TPhotoDocument::AddPhotoFile(const QString& path) {
+int32_t TPhotoDocument::AddPhotoFile(const QString& path, const TAddPhotoOptions& options) {
   if (!IsJpegName(path)) return -1;
   const QFileInfo info(path);
   QStringList secondColumns;
   secondColumns.reserve(Count());
   for (const TPhotoRow& row : Rows) secondColumns << row.SecondColumn;
   const int place = InsertionPlace(secondColumns, info.absoluteFilePath());
-  std::unique_ptr<TShpora> photo = TShpora::CreateFromPhoto(path, Folder.Ensure());
+  TImportHook findPage;
+  if (options.StraightenFound) {
+    findPage = [](const TFastDIB& picture, TShporaData& record) {
+      const TPageFindResult found = FindPage(picture);
+      if (found.Found()) StraightenWith(record, found.Corners);
+    };
+  }
+  std::unique_ptr<TShpora> photo = TShpora::CreateFromPhoto(path, Folder.Ensure(), findPage);
   Rows.insert(Rows.begin() + place, TPhotoRow{info.fileName(), FolderOf(info), std::move(photo)});
   return place;
 }
 
 int32_t TPhotoDocument::AddPhotoFiles(const QStringList& names, IWaitProtocol& wait,
                                       const std::function<void(int32_t)>& added,
-                                      const std::function<void(const QString&)>& skipped) {
+                                      const std::function<void(const QString&)>& skipped,
+                                      const TAddPhotoOptions& options) {
   LastComplete = true;
   if (names.isEmpty()) return 0;
   const TWaitScope scope(wait, QStringLiteral("Please wait..."), QStringLiteral("Adding files..."),
@@ -74,7 +84,7 @@ int32_t TPhotoDocument::AddPhotoFiles(const QStringList& names, IWaitProtocol& w
       LastComplete = false;
       break;
     }
-    const int32_t row = AddPhotoFile(sorted[i]);
+    const int32_t row = AddPhotoFile(sorted[i], options);
     if (row < 0) {
       if (skipped) skipped(sorted[i]);
       continue;
@@ -146,7 +156,21 @@ TPhotoDocument::TOpenResult TPhotoDocument::Open(const QString& path, IWaitProto
     Lock = std::move(fileLock);
     Path = path;
   }
+  const int32_t first = Count();
   ReadPhotos(reader, QFileInfo(path).fileName(), wait, hooks);
+  // A stopped reading never reached the blocks after the photos.
+  if (!LastComplete) return result;
+  const TDocumentExtras extras = ReadDocumentExtras(reader, Count() - first);
+  if (!extras.Problem.isEmpty())
+    result.Warning = QStringLiteral("%1: %2; the photos open without their page corners")
+                         .arg(QFileInfo(path).fileName(), extras.Problem);
+  for (const TDocumentExtras::TPageEntry& entry : extras.Pages) {
+    const int32_t row = first + entry.Photo;
+    TShpora& photo = *Rows[static_cast<size_t>(row)].Photo;
+    photo.Page = entry.Page;
+    // Made by PhotoRead before the corners were known.
+    if (photo.Preview && photo.Page.Straightened()) ReloadRow(row);
+  }
   return result;
 }
 

@@ -28,6 +28,14 @@ struct TPhotoRow {
   std::unique_ptr<TShpora> Photo;
 };
 
+// How photos are added.
+struct TAddPhotoOptions {
+  // Look for the page in every photo imported, on the picture the import holds anyway, and
+  // straighten the photo by it when one is found (StraightenWith). Off, the import is the plain
+  // one.
+  bool StraightenFound = false;
+};
+
 class TPhotoDocument {
  public:
   TPhotoDocument() = default;
@@ -53,15 +61,17 @@ class TPhotoDocument {
   // Imports one photo, as "Add photos" does for each name: a JPEG (by name) becomes a working
   // JPEG in the work folder and a row before the first row whose second column compares greater
   // than its full path. Returns the new row's index, or -1 for a name that is not a JPEG's (the
-  // window skips those silently). Throws when the photo cannot be imported.
-  int32_t AddPhotoFile(const QString& path);
+  // window skips those silently). Throws when the photo cannot be imported. With
+  // StraightenFound, whether a page was found shows in the new photo's Page.HasCorners.
+  int32_t AddPhotoFile(const QString& path, const TAddPhotoOptions& options = {});
   // "Add photos" for many names: "Adding files..." under the wait protocol, the names sorted
   // case-insensitively by the system locale, each one through AddPhotoFile. `added` hears of
   // every new row, `skipped` of every name that is not a JPEG's. Stops between photos when the
   // wait protocol stops running (Complete() then says false). Returns how many were added.
   int32_t AddPhotoFiles(const QStringList& names, IWaitProtocol& wait,
                         const std::function<void(int32_t row)>& added = {},
-                        const std::function<void(const QString&)>& skipped = {});
+                        const std::function<void(const QString&)>& skipped = {},
+                        const TAddPhotoOptions& options = {});
 
   // --- Removing and ordering ---
   // Removes the rows at `indexes` (ascending), deleting their working JPEGs.
@@ -78,6 +88,9 @@ class TPhotoDocument {
   struct TOpenResult {
     enum { Read, NotDocument, OtherVersion } What = NotDocument;
     int32_t Version = 0;  // the version the file gives, once its magic was read
+    // Set when something after the photos could not be used (the page corners of a damaged
+    // document): the photos are all there, without what the message names.
+    QString Warning;
   };
   struct TOpenHooks {
     // The layout was read, before any photo.
@@ -93,6 +106,8 @@ class TPhotoDocument {
   // NotDocument for a file too short or of another magic, OtherVersion for a version other than
   // 1 (nothing is read then). A file that cannot be opened, or a short or damaged one, throws;
   // the rows read before the failure stay. Stops between photos when the wait protocol stops.
+  // The page corners come after the photos: a row reloaded by PhotoRead whose corners turn out
+  // to straighten it is reloaded again once they are read.
   TOpenResult Open(const QString& path, IWaitProtocol& wait, const TOpenHooks& hooks = {},
                    TLockUse lock = TLockUse::IfFree);
   // Reloads the photo of `row` (its preview and cells). The error names the row's title and

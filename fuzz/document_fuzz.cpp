@@ -1,6 +1,8 @@
 // The .TavDoc reader driven as the main window opens a document, through the document model the
 // window and the command line share: magic, version, layout, count, then for every photo a fresh
 // working file, its parameters, title and JPEG bytes, and Reload.
+// After the photos the reader takes the blocks that may follow them (the page corners), which
+// straighten the rows they name: corners straight from the file, usable or not, reach the warp.
 // The photos read are then drawn into a sheet cell and exported, so that parameters straight
 // from the file (crop edges, rotation, tone values out of every range) reach the page code.
 //
@@ -103,8 +105,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     workFolder = document.WorkFolder().Path();
     for (int32_t i = 0; i < document.Count(); ++i) {
+      TShpora& photo = *document.Photo(i);
+      // Rows the page block straightened were reloaded after it.
+      if (photo.Preview) CheckPreview(photo);
       try {
-        UsePhoto(*document.Photo(i), exportFolder, (size_t(i) + size) % 2 == 0);
+        UsePhoto(photo, exportFolder, (size_t(i) + size) % 2 == 0);
+        // The other side of the switch, as the editor flips it.
+        if (photo.Page.HasCorners) {
+          photo.Page.Straighten = !photo.Page.Straighten;
+          photo.Reload(false);
+          CheckPreview(photo);
+        }
       } catch (const std::runtime_error&) {
       }
     }

@@ -3,8 +3,11 @@
 //   build-fuzz/fuzz/fuzz_make_seeds fuzz/corpus
 // Every seed is a few hundred bytes: small JPEGs of each kind the import meets, documents built
 // field by field (good ones and ones with every length field wrong), settings texts and addresses.
+#include <array>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include <QByteArray>
 #include <QDir>
@@ -136,6 +139,47 @@ void Documents() {
             .Bytes);
 }
 
+// The page block after the photos: `n` entries of photo index, flags and eight coordinates.
+QByteArray PageBlock(std::initializer_list<std::pair<int32_t, std::array<double, 8>>> entries,
+                     int32_t version = 1) {
+  TDoc payload;
+  payload.Int(static_cast<int32_t>(entries.size()));
+  for (const auto& [photo, corners] : entries) {
+    payload.Int(photo).Int(1);
+    for (double v : corners) {
+      char b[8];
+      qToLittleEndian<uint64_t>(std::bit_cast<uint64_t>(v), b);
+      payload.Bytes.append(b, 8);
+    }
+  }
+  TDoc block;
+  block.Int(0x45474150).Int(version).Int(static_cast<int32_t>(payload.Bytes.size()));
+  return block.Bytes + payload.Bytes;
+}
+
+void StraightenedDocuments() {
+  const QByteArray colour = Jpeg(16, 24, 3, false, 90);
+  const QByteArray wide = Jpeg(24, 8, 3, true, 90);
+  const std::initializer_list<int32_t> straight{0, 1, 1, 1, 1, 416, 1, 589};
+  const QByteArray two = TDoc()
+                             .Header(4, 4, 0, 2)
+                             .Parameters(straight)
+                             .Title("page")
+                             .Jpeg(colour)
+                             .Parameters({1, 0, 0, 0, 1, 416, 1, 589})
+                             .Title("wide")
+                             .Jpeg(wide)
+                             .Bytes;
+  Write("document/straightened.TavDoc",
+        two + PageBlock({{0, {1.5, 2, 15, 1, 14.5, 23, 2, 22}}, {1, {0, 0, 24, 0, 24, 8, 0, 8}}}));
+  // Corners far outside the picture, an unknown block before ours, and one cut short after it.
+  TDoc unknown;
+  unknown.Int(0x4F4D4F5A).Int(3).Int(4).Int(7);
+  Write("document/straightened-odd-blocks.TavDoc",
+        two + unknown.Bytes + PageBlock({{1, {-500, -500, 900, 0, 900, 900, 0, 900}}}) +
+            PageBlock({{0, {1, 1, 15, 1, 15, 23, 1, 23}}}).left(30));
+}
+
 void Photos() {
   const QByteArray colour = Jpeg(16, 8, 3, false);
   Write("photo/wide.jpg", colour);
@@ -187,6 +231,7 @@ int main(int argc, char** argv) {
   }
   Root = QString::fromLocal8Bit(argv[1]);
   Documents();
+  StraightenedDocuments();
   Photos();
   Settings();
   Names();

@@ -39,10 +39,10 @@ constexpr int kMaxSideTurn = 40;
 constexpr int kPeaksPerSide = 40;
 constexpr int kLinesPerSide = 12;
 constexpr double kMinStretch = 0.3;
-// How far inside and outside a side the contrast is read, in reduced pixels.
+// How far outside a side the desk is read for the contrast, in reduced pixels.
 constexpr float kContrastReach = 3.0f;
 // The contrast (levels) at which a side counts as fully lighter inside.
-constexpr float kFullContrast = 10.0f;
+constexpr float kFullContrast = 20.0f;
 // The paper along a side, read every kUnevenStep reduced pixels, may change by kEvenPaper
 // levels a step on average (noise, light) before the side loses score, all of it at
 // kEvenPaper + kUnevenPaper.
@@ -290,24 +290,33 @@ TLineProfile ProfileLine(const TLine& line, const TPlane& luma, const TGradient&
   p.Unevenness.assign(n + 1, 0.0f);
   // Just inside a page lies paper: the lighter of two readings skips dark print, so what is
   // left changes along the side only with the light. A band of a patterned desk changes tone.
-  std::vector<float> paper(n, -1.0f);
+  // The same reading just outside stands for the desk; read the same way, a line along print
+  // on the page (a table's rule, the edge of a line of text) has paper on both sides.
+  std::vector<float> paper(n, -1.0f), desk(n, -1.0f);
   for (size_t k = 0; k < n; ++k) {
     const double s = double(p.S0) + double(k);
     const double x = p.BaseX + s * ux, y = p.BaseY + s * uy;
-    if (x >= 2 && y >= 2 && x <= luma.W - 2 && y <= luma.H - 2)
-      paper[k] = std::max(luma.Sample(float(x + 1.5 * nx), float(y + 1.5 * ny)),
-                          luma.Sample(float(x + 2.5 * nx), float(y + 2.5 * ny)));
+    if (x >= 2 && y >= 2 && x <= luma.W - 2 && y <= luma.H - 2) {
+      paper[k] = std::max(luma.Sample(float(x + 1.0 * nx), float(y + 1.0 * ny)),
+                          luma.Sample(float(x + 2.0 * nx), float(y + 2.0 * ny)));
+      desk[k] = std::max(luma.Sample(float(x - 2.0 * nx), float(y - 2.0 * ny)),
+                         luma.Sample(float(x - kContrastReach * nx), float(y - kContrastReach * ny)));
+    }
   }
   // So does the lightest reading of a few pixels along the side, which skips the gaps between
   // lines of print that run up to the side; a desk's bands are wider than that.
-  std::vector<float> lightest(n, -1.0f);
-  for (size_t k = 0; k < n; ++k) {
-    if (paper[k] < 0) continue;
-    float v = paper[k];
-    for (size_t j = k >= kPaperRun ? k - kPaperRun : 0; j <= std::min(n - 1, k + kPaperRun); ++j)
-      v = std::max(v, paper[j]);
-    lightest[k] = v;
-  }
+  const auto lightestOf = [&](const std::vector<float>& reading) {
+    std::vector<float> lightest(n, -1.0f);
+    for (size_t k = 0; k < n; ++k) {
+      if (reading[k] < 0) continue;
+      float v = reading[k];
+      for (size_t j = k >= kPaperRun ? k - kPaperRun : 0; j <= std::min(n - 1, k + kPaperRun); ++j)
+        v = std::max(v, reading[j]);
+      lightest[k] = v;
+    }
+    return lightest;
+  };
+  const std::vector<float> lightest = lightestOf(paper), lightestDesk = lightestOf(desk);
   for (size_t k = 0; k < n; ++k) {
     const double s = double(p.S0) + double(k);
     const double x = p.BaseX + s * ux, y = p.BaseY + s * uy;
@@ -321,8 +330,9 @@ TLineProfile ProfileLine(const TLine& line, const TPlane& luma, const TGradient&
         across = std::max(across, float(g.X.At(px, py) * nx + g.Y.At(px, py) * ny));
       }
       support = across >= kEdgeGradient ? 1 : 0;
-      const float inside = luma.Sample(float(x + kContrastReach * nx), float(y + kContrastReach * ny));
-      const float outside = luma.Sample(float(x - kContrastReach * nx), float(y - kContrastReach * ny));
+      // Inside is the paper reading: a line of print running close to the side would otherwise
+      // take the page's contrast away.
+      const float inside = lightest[k], outside = lightestDesk[k];
       contrast = std::clamp(inside - outside, -2 * kFullContrast, 2 * kFullContrast);
       lighter = contrast > 1.5f ? 1 : 0;
     }

@@ -269,17 +269,26 @@ TPageAspect EstimatePageAspect(const TPageQuad& quad, int32_t width, int32_t hei
   const auto far = [](const Vec3& n) {
     return !(std::abs(n[2]) * kFarVanishingPoint > std::hypot(n[0], n[1]));
   };
-  if (far(n2) || far(n3)) return SideLengthAspect(quad);
-  // The two directions are perpendicular on the page: n2' K^-T K^-1 n3 = 0 with K the camera
-  // matrix of focal length f, which gives f^2.
+  // The sides' true lengths, up to one common scale, from their images and f^2 (n' K^-T K^-1 n
+  // with K the camera matrix of focal length f).
+  const auto rectified = [&](double f2, TAspectMethod method) -> TPageAspect {
+    const double across = n2[0] * n2[0] + n2[1] * n2[1] + f2 * n2[2] * n2[2];
+    const double down = n3[0] * n3[0] + n3[1] * n3[1] + f2 * n3[2] * n3[2];
+    const double aspect = std::sqrt(across / down);
+    if (!std::isfinite(aspect) || !(aspect > 0)) return SideLengthAspect(quad);
+    return {aspect, method, std::sqrt(f2) * unit};
+  };
+  const bool far2 = far(n2), far3 = far(n3);
+  if (far2 && far3) return SideLengthAspect(quad);
+  // With one pair of sides parallel in the picture the perpendicularity below says nothing about
+  // f, but the other pair's convergence still tells how far the page leans, given f.
+  if (far2 || far3)
+    return rectified(kAssumedFocalLength * kAssumedFocalLength, TAspectMethod::AssumedFocalLength);
+  // The two directions are perpendicular on the page: n2' K^-T K^-1 n3 = 0, which gives f^2.
   const double f2 = -(n2[0] * n3[0] + n2[1] * n3[1]) / (n2[2] * n3[2]);
   if (!(f2 >= kMinFocalLength * kMinFocalLength && f2 <= kMaxFocalLength * kMaxFocalLength))
     return SideLengthAspect(quad);
-  const double across = n2[0] * n2[0] + n2[1] * n2[1] + f2 * n2[2] * n2[2];
-  const double down = n3[0] * n3[0] + n3[1] * n3[1] + f2 * n3[2] * n3[2];
-  const double aspect = std::sqrt(across / down);
-  if (!std::isfinite(aspect) || !(aspect > 0)) return SideLengthAspect(quad);
-  return {aspect, TAspectMethod::FocalLength, std::sqrt(f2) * unit};
+  return rectified(f2, TAspectMethod::FocalLength);
 }
 
 TPageSize PageOutputSize(double aspect, int32_t longSide) {

@@ -64,6 +64,19 @@ std::unique_ptr<TFastDIB> AsColour(std::unique_ptr<TFastDIB> picture) {
   return colour;
 }
 
+// The page of `picture` flattened onto an upright rectangle of the page's own proportions, as
+// long on its longer side as the picture is on its own: the flattened page keeps about the
+// working copy's resolution, and the crop and the preview work on it as on any picture.
+std::unique_ptr<TFastDIB> FlattenPage(const TFastDIB& picture, const TPageQuad& corners) {
+  const int32_t w = picture.Width(), h = picture.AbsHeight;
+  const TPageAspect aspect = EstimatePageAspect(corners, w, h);
+  const TPageSize size = PageOutputSize(aspect.Aspect, std::max(w, h));
+  // The warp writes every pixel of its target.
+  auto page = std::make_unique<TFastDIB>(size.Width, 24, size.Height, TFastDIB::TUncleared{});
+  WarpPageInto(picture, corners, *page);
+  return page;
+}
+
 QString Shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
 }  // namespace
@@ -87,6 +100,7 @@ TShpora::TPreviewSource TShpora::CurrentSource() const {
   source.ImageType = ImageType;
   source.Brightness = Brightness;
   source.Contrast = Contrast;
+  source.Page = Page;
   return source;
 }
 
@@ -94,7 +108,7 @@ bool TShpora::PreviewMatchesWorkFile() const {
   const TPreviewSource& s = PreviewSource;
   return Preview && s.Picture == Preview.get() && s.WorkFile == WorkFile &&
          s.Rotation == Rotation && s.ImageType == ImageType && s.Brightness == Brightness &&
-         s.Contrast == Contrast;
+         s.Contrast == Contrast && s.Page == Page;
 }
 
 void TShpora::Process(std::unique_ptr<TFastDIB> picture, bool keepFull) {
@@ -110,6 +124,9 @@ void TShpora::ProcessPicture(std::unique_ptr<TFastDIB> picture, bool keepFull, b
   const bool previewStands = fromWorkFile && PreviewMatchesWorkFile();
   if (previewStands && !keepFull) return;
   picture = AsColour(std::move(picture));
+  if (Page.Straightened() &&
+      IsUsablePageQuad(Page.Corners, picture->Width(), picture->AbsHeight))
+    picture = FlattenPage(*picture, Page.Corners);
 
   std::unique_ptr<TFastDIB> full;
   double angle = 0;

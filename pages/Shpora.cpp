@@ -88,7 +88,8 @@ int TShpora::ImportScaleDenominator(int32_t width, int32_t height) {
   return 8;
 }
 
-std::unique_ptr<TShpora> TShpora::CreateFromPhoto(const QString& photoPath, const QString& folder) {
+std::unique_ptr<TShpora> TShpora::CreateFromPhoto(const QString& photoPath, const QString& folder,
+                                                  const TImportHook& beforeProcess) {
   std::unique_ptr<TShpora> record(new TShpora());
   const QString workName = FindFreeFileName(folder, QStringLiteral(".jpg"));
   if (workName.isEmpty())
@@ -120,6 +121,7 @@ std::unique_ptr<TShpora> TShpora::CreateFromPhoto(const QString& photoPath, cons
   }
   record->WorkFile = workName;
 
+  if (beforeProcess && photo.Picture) beforeProcess(*photo.Picture, *record);
   record->Process(std::move(photo.Picture), false);
   return record;
 }

@@ -5,6 +5,7 @@
 // The crop edges live in a 420 x 594 reference frame (A4 at 2 units per millimetre) whatever the
 // photo's size; Preview has exactly that size, so on it one unit is one pixel.
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include <QString>
@@ -74,6 +75,10 @@ struct TCropRect {
   int32_t X0 = 0, Y0 = 0, W = 0, H = 0;
 };
 
+// What the import may do with the reduced picture it holds before the record is processed: look
+// at it (to find the page, say) and set the record's parameters, which processing then uses.
+using TImportHook = std::function<void(const TFastDIB& picture, TShporaData& record)>;
+
 class TShpora : public TShporaData {
  public:
   std::unique_ptr<TFastDIB> Preview;    // 420 x 594, 24 bits, cached
@@ -84,8 +89,11 @@ class TShpora : public TShporaData {
   // reduces it to at most 1500 pixels on its longer side, writes the working JPEG (quality 90)
   // under a free number in `folder` (which ends with a separator) and builds Preview.
   // Throws std::runtime_error (the photo unreadable, the work file unwritable, no free name);
-  // no file is left behind then.
-  static std::unique_ptr<TShpora> CreateFromPhoto(const QString& photoPath, const QString& folder);
+  // no file is left behind then. `beforeProcess`, when set, sees the reduced picture (the working
+  // JPEG's size, so corners found on it are working-copy coordinates) and may change the record's
+  // parameters before Preview is built; what it throws ends the import the same way.
+  static std::unique_ptr<TShpora> CreateFromPhoto(const QString& photoPath, const QString& folder,
+                                                  const TImportHook& beforeProcess = {});
 
   // For a document being opened: WorkFile set, parameters zero, no pictures. The caller sets the
   // parameters, writes the working JPEG and calls Reload(false).
@@ -107,8 +115,10 @@ class TShpora : public TShporaData {
   // Decodes WorkFile and processes it. On failure (missing or damaged file) throws and the
   // record keeps the pictures it had.
   void Reload(bool keepFull);
-  // Takes the picture: rotation, then the photocopy filter or the colour tables, then Preview
-  // (Blackman); FullImage stays only when keepFull.
+  // Takes the picture: the page flattened when Page is straightened and its corners are usable for
+  // the picture (unusable corners, from a damaged document, are ignored: the photo is processed as
+  // it lies), rotation, then the photocopy filter or the colour tables, then Preview (Blackman);
+  // FullImage stays only when keepFull.
   void Process(std::unique_ptr<TFastDIB> picture, bool keepFull);
   // The photocopy filter, in place on a 24-bit picture, with this record's Brightness/Contrast.
   void PhotocopyFilter(TFastDIB& picture) const;
@@ -135,8 +145,8 @@ class TShpora : public TShporaData {
   TShpora() = default;
   explicit TShpora(Zeroed z) : TShporaData(z) {}
 
-  // What the current Preview was made from, when Reload made it: the working file and the four
-  // parameters that shape the picture (the crop edges are applied only when drawing). Decoding
+  // What the current Preview was made from, when Reload made it: the working file, the four
+  // parameters and the page geometry that shape the picture (the crop edges are applied only when drawing). Decoding
   // that file again with the same values gives the same picture, so a Preview that matches need
   // not be resampled again: printing rebuilds FullImage for every cell and keeps the Preview.
   // A Preview made from any other picture (the import's own reduced picture, which the working
@@ -145,6 +155,7 @@ class TShpora : public TShporaData {
     const TFastDIB* Picture = nullptr;  // the Preview this describes
     QString WorkFile;
     int32_t Rotation = 0, ImageType = 0, Brightness = 0, Contrast = 0;
+    TPageGeometry Page;
   };
   TPreviewSource PreviewSource;
 

@@ -122,6 +122,7 @@ void PrintAccuracy() {
   std::printf("%-5s %-28s %-7s %7s %6s   %s\n", "photo", "conditions", "ours", "error%", "score",
               "classic error%");
   for (int i = 0; i < PhotoCount(); ++i) {
+    if (std::getenv("PF_ONLY") && i != std::atoi(std::getenv("PF_ONLY"))) continue;
     const TPagePhoto& photo = Photo(i);
     const TPhotoPlan& plan = photo.Plan;
     static const char* const desks[] = {"dark", "wood", "checks", "pale", "offwhite"};

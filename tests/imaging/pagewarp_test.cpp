@@ -160,8 +160,6 @@ TEST(PageAspect, NearlyAffineQuadsUseTheSideLengths) {
   const BadQuadCase cases[] = {
       // Both pairs of sides parallel: both vanishing points at infinity.
       {"Parallelogram", {{{{100, 100}, {600, 140}, {650, 500}, {150, 460}}}}},
-      // Top and bottom parallel: the focal length cannot be told.
-      {"Trapezoid", {{{{200, 100}, {600, 100}, {700, 500}, {100, 500}}}}},
       // Both vanishing points finite but on the same side of the centre: no real focal length.
       {"ImaginaryFocalLength", {{{{100, 100}, {500, 150}, {520, 350}, {100, 500}}}}},
   };
@@ -306,6 +304,59 @@ const TiltCase Tilts[] = {
 
 constexpr int PhotoW = 900, PhotoH = 675;
 constexpr double FocalLength = 800;
+
+// A page tilted about one axis only: one pair of sides stays parallel in the picture, and the
+// aspect rests on the assumed focal length. The cameras span what phones have, from the widest
+// main camera to a mild zoom, in units of the picture's longer side.
+struct SingleAxisCase {
+  const char* name;
+  double pitch, yaw, roll, focal;
+  double tolerance;  // of the aspect, relative
+};
+
+// A camera of the assumed focal length gives the aspect back exactly but for the corners'
+// rounding; one 10% off it costs about 1% at 20 degrees and 3% at 30.
+// clang-format off
+const SingleAxisCase SingleAxisTilts[] = {
+    {"Pitch5",              5,   0,  0, 0.80, 0.02},
+    {"Pitch10",            10,   0,  0, 0.80, 0.02},
+    {"Pitch20",            20,   0,  0, 0.80, 0.02},
+    {"Pitch25",            25,   0,  0, 0.80, 0.02},
+    {"Pitch30",            30,   0,  0, 0.80, 0.02},
+    {"PitchBack25",       -25,   0,  0, 0.80, 0.02},
+    {"Yaw25",               0,  25,  0, 0.80, 0.02},
+    {"Yaw30RolledOnDesk",   0, -30, 12, 0.80, 0.02},
+    {"Pitch20WideLens",    20,   0,  0, 0.72, 0.02},
+    {"Pitch20Longer",      20,   0,  0, 0.90, 0.02},
+    {"Pitch30WideLens",    30,   0,  0, 0.72, 0.035},
+    {"Pitch30Longer",      30,   0,  0, 0.90, 0.035},
+};
+// clang-format on
+
+TEST(PageAspect, SingleAxisTiltUsesTheAssumedFocalLength) {
+  for (const SingleAxisCase& c : SingleAxisTilts) {
+    const double f = c.focal * PhotoW;
+    // Far enough that the page fills about two thirds of the picture, as a page photographed.
+    const Matrix map = CameraMap(c.pitch, c.yaw, c.roll, f, 1.6 * f, PhotoW, PhotoH);
+    TPageQuad quad;
+    const double pageCorners[4][2] = {{0, 0}, {PageW, 0}, {PageW, PageH}, {0, PageH}};
+    for (int i = 0; i < 4; ++i) {
+      const auto [x, y] = Apply(map, pageCorners[i][0], pageCorners[i][1]);
+      quad.Corners[size_t(i)] = {x, y};
+    }
+    ASSERT_TRUE(IsUsablePageQuad(quad, PhotoW, PhotoH))
+        << c.name << ": " << PageQuadProblem(quad, PhotoW, PhotoH).toStdString();
+    const TPageAspect aspect = EstimatePageAspect(quad, PhotoW, PhotoH);
+    const double truth = double(PageW) / PageH;
+    EXPECT_EQ(aspect.Method, TAspectMethod::AssumedFocalLength) << c.name;
+    EXPECT_NEAR(aspect.Aspect, truth, c.tolerance * truth) << c.name;
+    if (c.focal == kAssumedFocalLength) EXPECT_NEAR(aspect.Aspect, truth, 0.002 * truth) << c.name;
+    EXPECT_DOUBLE_EQ(aspect.FocalLength, kAssumedFocalLength * PhotoW) << c.name;
+    // What the side lengths alone would say is off by far more at the stronger tilts.
+    if (std::abs(c.pitch) + std::abs(c.yaw) >= 25)
+      EXPECT_GT(std::abs(SideAspect(quad) - truth), 0.05 * truth) << c.name;
+  }
+}
 
 class TiltedPage : public testing::TestWithParam<TiltCase> {};
 
