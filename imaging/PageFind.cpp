@@ -1,13 +1,13 @@
-// Own code, not a general purpose vision library: the finder needs one gradient, one vote over
-// line directions and a few line fits on a small copy, which keeps the program free of a large
-// runtime dependency and lets the edge signal keep its polarity (page lighter than the desk).
+// Own code, not a general purpose vision library: one gradient, one vote and a few line fits on
+// a small copy need no large runtime dependency, and own passes keep the edges' polarity.
 //
 // The way it goes: a copy reduced to about 400 pixels on its longer side gives the luminance and
 // its gradient; edge points vote for lines by the direction their gradient points in, so the
 // four sides of a page lighter than the desk fall into four groups (the top side's gradient
 // points down into the page, the left side's to the right, and so on). Every choice of one line
-// from each group is a quadrilateral, scored from each side's edge support and the contrast
-// across it (lighter inside), both read in O(1) from sums along the line; the best one is fitted
+// from each group is a quadrilateral, scored from each side's edge support, the contrast across
+// it (paper lighter than the desk) and how even the paper along it is, all read in O(1) from
+// sums along the line; the best one, unless a different one scores nearly as well, is fitted
 // again at full resolution, side by side, and its corners are where the fitted sides meet.
 #include "PageFind.h"
 
@@ -22,9 +22,9 @@ namespace {
 // The reduced copy's longer side is at most this: the page's edges are still several pixels
 // long per degree there, and a whole vote over every line takes a few milliseconds.
 constexpr int kSmallSide = 400;
-// The smallest gradient (levels per pixel, at the reduced size) an edge point needs: about four
-// times the sensor noise left after the reduction, and half the step of an off-white page on an
-// off-white desk.
+// The smallest gradient (levels per pixel, at the reduced size) an edge point needs: a few
+// times the sensor noise left after the reduction, and well below the step of an off-white
+// page on an off-white desk.
 constexpr float kEdgeGradient = 1.2f;
 // Directions are voted for in whole degrees; an edge point votes for as many degrees either
 // side of its own gradient's direction as that direction is uncertain: the noise turns a weak
@@ -39,13 +39,15 @@ constexpr int kMaxSideTurn = 40;
 constexpr int kPeaksPerSide = 40;
 constexpr int kLinesPerSide = 12;
 constexpr double kMinStretch = 0.3;
-// How far outside a side the desk is read for the contrast, in reduced pixels.
+// How far outside a side the desk is read for the contrast, in reduced pixels (the paper is
+// read 1 and 2 pixels inside, the desk 2 and this far outside, clear of the page's own rim).
 constexpr float kContrastReach = 3.0f;
 // The contrast (levels) at which a side counts as fully lighter inside.
 constexpr float kFullContrast = 20.0f;
 // The paper along a side, read every kUnevenStep reduced pixels, may change by kEvenPaper
 // levels a step on average (noise, light) before the side loses score, all of it at
 // kEvenPaper + kUnevenPaper.
+// Each reading is the lightest of kPaperRun either side along the side.
 constexpr size_t kUnevenStep = 4;
 constexpr size_t kPaperRun = 3;
 constexpr double kEvenPaper = 2;

@@ -5,7 +5,8 @@
 // The picture is the working picture (at most 1500 pixels on its longer side), 8 or 24 bits;
 // corners come back in its picture coordinates (PageWarp.h: x to the right, y down from the
 // top-left corner, fractional), in the order top-left, top-right, bottom-right, bottom-left as
-// the page lies in this picture, whichever way the page's own top faces.
+// the page lies in this picture, whichever way the page's own top faces. The page is taken to
+// be lighter than the desk just around it, as paper is on any desk but a white one.
 #include <QString>
 
 #include "FastDIB.h"
