@@ -23,8 +23,8 @@
 #include "Codecs.h"
 #include "CropRules.h"
 #include "ExportImages.h"
-#include "PhotoDocument.h"
 #include "PageFind.h"
+#include "PhotoDocument.h"
 #include "PhotoOrder.h"
 #include "Printing.h"
 #include "SheetRenderer.h"
@@ -333,8 +333,8 @@ int32_t AddPhotos(TPhotoDocument& document, const QStringList& names, TCliIo& io
 // The exit status once the document is written: 1, naming them, when some photos had no page.
 int ReportPageless(const QStringList& pageless, const QString& what, TCliIo& io) {
   if (pageless.isEmpty()) return kExitOk;
-  io.Err << kProgram << ": no page found in " << pageless.join(QStringLiteral(", ")) << "; "
-         << what << "\n";
+  io.Err << kProgram << ": no page found in " << pageless.join(QStringLiteral(", ")) << "; " << what
+         << "\n";
   io.Err.flush();
   return kExitFailed;
 }
@@ -403,8 +403,7 @@ QString PageText(const TPageGeometry& page) {
   QStringList corners;
   for (const TPagePoint& c : page.Corners.Corners)
     corners << QStringLiteral("%1,%2").arg(c.X, 0, 'g', 7).arg(c.Y, 0, 'g', 7);
-  return (page.Straighten ? QStringLiteral("on ") : QStringLiteral("off ")) +
-         corners.join(u' ');
+  return (page.Straighten ? QStringLiteral("on ") : QStringLiteral("off ")) + corners.join(u' ');
 }
 
 QJsonValue CornersJson(const TPageGeometry& page) {
@@ -669,8 +668,7 @@ int RunSet(const TParsedArgs& args, TCliIo& io) {
                                      .arg(i + 1)
                                      .arg(document.Row(i).Title, jpeg.Problem)
                                      .toStdString());
-      const QString problem =
-          PageQuadProblem(change.Straighten->Corners, jpeg.Width, jpeg.Height);
+      const QString problem = PageQuadProblem(change.Straighten->Corners, jpeg.Width, jpeg.Height);
       if (!problem.isEmpty())
         throw TUsageError(QStringLiteral("--straighten: photo %1 (%2 x %3 pixels): %4")
                               .arg(i + 1)
@@ -697,11 +695,12 @@ int RunSet(const TParsedArgs& args, TCliIo& io) {
             StraightenWith(photo, found.Corners);
           else
             // "Unsure" is worth telling apart: the user may find the corners by eye.
-            pageless << (found.Outcome == TPageFindOutcome::Unsure
-                             ? QStringLiteral("photo %1 (%2: %3)")
-                                   .arg(i + 1)
-                                   .arg(document.Row(i).Title, PageFindOutcomeText(found.Outcome))
-                             : QStringLiteral("photo %1 (%2)").arg(i + 1).arg(document.Row(i).Title));
+            pageless
+                << (found.Outcome == TPageFindOutcome::Unsure
+                        ? QStringLiteral("photo %1 (%2: %3)")
+                              .arg(i + 1)
+                              .arg(document.Row(i).Title, PageFindOutcomeText(found.Outcome))
+                        : QStringLiteral("photo %1 (%2)").arg(i + 1).arg(document.Row(i).Title));
           break;
         }
       }

@@ -162,9 +162,11 @@ struct TLine {
 };
 
 struct THough {
-  int Radius = 0;  // rho runs over -Radius..Radius
+  int Radius = 0;          // rho runs over -Radius..Radius
   std::vector<int> Votes;  // [phi][rho + Radius], phi 0..359
-  int& At(int phi, int rho) { return Votes[size_t(phi) * size_t(2 * Radius + 1) + size_t(rho + Radius)]; }
+  int& At(int phi, int rho) {
+    return Votes[size_t(phi) * size_t(2 * Radius + 1) + size_t(rho + Radius)];
+  }
 };
 
 THough VoteLines(const TPlane& luma, const TGradient& g) {
@@ -210,8 +212,8 @@ THough VoteLines(const TPlane& luma, const TGradient& g) {
       const int centre = int(std::lround(phi));
       const float px = float(x) + 0.5f + shift * float(dx) - cx;
       const float py = float(y) + 0.5f + shift * float(dy) - cy;
-      const int spread = std::clamp(int(std::ceil(1.5f + 10.0f / std::sqrt(m2))),
-                                    kMinAngleSpread, kMaxAngleSpread);
+      const int spread = std::clamp(int(std::ceil(1.5f + 10.0f / std::sqrt(m2))), kMinAngleSpread,
+                                    kMaxAngleSpread);
       for (int d = -spread; d <= spread; ++d) {
         const int a = (centre + d + 360) % 360;
         const int rho = int(std::lround(px * cosTable[size_t(a)] + py * sinTable[size_t(a)]));
@@ -255,7 +257,8 @@ std::vector<TLine> StrongLines(THough& hough, int phi0, int minVotes) {
     }
   }
   std::sort(peaks.begin(), peaks.end(), [](const TPeak& p, const TPeak& q) {
-    return p.Votes != q.Votes ? p.Votes > q.Votes : (p.Phi != q.Phi ? p.Phi < q.Phi : p.Rho < q.Rho);
+    return p.Votes != q.Votes ? p.Votes > q.Votes
+                              : (p.Phi != q.Phi ? p.Phi < q.Phi : p.Rho < q.Rho);
   });
   if (peaks.size() > size_t(kPeaksPerSide)) peaks.resize(size_t(kPeaksPerSide));
   std::vector<TLine> lines;
@@ -270,9 +273,9 @@ struct TLineProfile {
   TLine Line;
   double BaseX = 0, BaseY = 0;  // the foot of the normal from the centre, in plane coordinates
   int S0 = 0;
-  std::vector<int> Support;    // prefix sums: the gradient across the line is an edge's
-  std::vector<int> Lighter;    // prefix sums: lighter inside than outside
-  std::vector<float> Contrast; // prefix sums: inside minus outside, clipped
+  std::vector<int> Support;       // prefix sums: the gradient across the line is an edge's
+  std::vector<int> Lighter;       // prefix sums: lighter inside than outside
+  std::vector<float> Contrast;    // prefix sums: inside minus outside, clipped
   std::vector<float> Unevenness;  // prefix sums: how the paper just inside changes along it
 };
 
@@ -301,8 +304,9 @@ TLineProfile ProfileLine(const TLine& line, const TPlane& luma, const TGradient&
     if (x >= 2 && y >= 2 && x <= luma.W - 2 && y <= luma.H - 2) {
       paper[k] = std::max(luma.Sample(float(x + 1.0 * nx), float(y + 1.0 * ny)),
                           luma.Sample(float(x + 2.0 * nx), float(y + 2.0 * ny)));
-      desk[k] = std::max(luma.Sample(float(x - 2.0 * nx), float(y - 2.0 * ny)),
-                         luma.Sample(float(x - kContrastReach * nx), float(y - kContrastReach * ny)));
+      desk[k] =
+          std::max(luma.Sample(float(x - 2.0 * nx), float(y - 2.0 * ny)),
+                   luma.Sample(float(x - kContrastReach * nx), float(y - kContrastReach * ny)));
     }
   }
   // So does the lightest reading of a few pixels along the side, which skips the gaps between
@@ -391,7 +395,7 @@ double SideQuality(const TLineProfile& line, TPoint2 p, TPoint2 q) {
 
 struct TCandidate {
   double Score = 0;
-  std::array<int, 4> Lines{};  // top, right, bottom, left
+  std::array<int, 4> Lines{};        // top, right, bottom, left
   std::array<TPoint2, 4> Corners{};  // TL, TR, BR, BL in plane coordinates
 };
 
@@ -420,8 +424,7 @@ bool Plausible(const std::array<TPoint2, 4>& c, int w, int h) {
 // Luminance (levels) of the picture at a continuous point, bilinear, clamped to the picture.
 class TLumaReader {
  public:
-  explicit TLumaReader(const TFastDIB& picture)
-      : Picture(picture), Gray(picture.BitCount() == 8) {
+  explicit TLumaReader(const TFastDIB& picture) : Picture(picture), Gray(picture.BitCount() == 8) {
     if (Gray) Index = IndexLuma(picture);
   }
   double At(double x, double y) const {

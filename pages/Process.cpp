@@ -124,8 +124,7 @@ void TShpora::ProcessPicture(std::unique_ptr<TFastDIB> picture, bool keepFull, b
   const bool previewStands = fromWorkFile && PreviewMatchesWorkFile();
   if (previewStands && !keepFull) return;
   picture = AsColour(std::move(picture));
-  if (Page.Straightened() &&
-      IsUsablePageQuad(Page.Corners, picture->Width(), picture->AbsHeight))
+  if (Page.Straightened() && IsUsablePageQuad(Page.Corners, picture->Width(), picture->AbsHeight))
     picture = FlattenPage(*picture, Page.Corners);
 
   std::unique_ptr<TFastDIB> full;

@@ -146,11 +146,11 @@ class TShpora : public TShporaData {
   explicit TShpora(Zeroed z) : TShporaData(z) {}
 
   // What the current Preview was made from, when Reload made it: the working file, the four
-  // parameters and the page geometry that shape the picture (the crop edges are applied only when drawing). Decoding
-  // that file again with the same values gives the same picture, so a Preview that matches need
-  // not be resampled again: printing rebuilds FullImage for every cell and keeps the Preview.
-  // A Preview made from any other picture (the import's own reduced picture, which the working
-  // JPEG only approximates) never matches.
+  // parameters and the page geometry that shape the picture (the crop edges are applied only when
+  // drawing). Decoding that file again with the same values gives the same picture, so a Preview
+  // that matches need not be resampled again: printing rebuilds FullImage for every cell and keeps
+  // the Preview. A Preview made from any other picture (the import's own reduced picture, which the
+  // working JPEG only approximates) never matches.
   struct TPreviewSource {
     const TFastDIB* Picture = nullptr;  // the Preview this describes
     QString WorkFile;

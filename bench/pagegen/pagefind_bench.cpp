@@ -35,7 +35,8 @@ constexpr int kLongSide = 1500;
 int PhotoCount() { return std::max(24, PagePlanCount()); }
 
 const TPagePhoto& Photo(int index) {
-  static std::vector<std::unique_ptr<TPagePhoto>> photos = std::vector<std::unique_ptr<TPagePhoto>>(size_t(PhotoCount()));
+  static std::vector<std::unique_ptr<TPagePhoto>> photos =
+      std::vector<std::unique_ptr<TPagePhoto>>(size_t(PhotoCount()));
   auto& slot = photos[size_t(index)];
   if (!slot) slot = std::make_unique<TPagePhoto>(GeneratePagePhoto(index, kLongSide));
   return *slot;
@@ -76,9 +77,8 @@ bool ClassicFind(const TFastDIB& picture, TPageQuad& quad) {
   cv::Canny(gray, edges, 75, 200);
   std::vector<std::vector<cv::Point>> contours;
   cv::findContours(edges, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE);
-  std::sort(contours.begin(), contours.end(), [](const auto& a, const auto& b) {
-    return cv::contourArea(a) > cv::contourArea(b);
-  });
+  std::sort(contours.begin(), contours.end(),
+            [](const auto& a, const auto& b) { return cv::contourArea(a) > cv::contourArea(b); });
   if (contours.size() > 5) contours.resize(5);
   for (const auto& c : contours) {
     std::vector<cv::Point> poly;
@@ -95,8 +95,7 @@ bool ClassicFind(const TFastDIB& picture, TPageQuad& quad) {
         return largest ? key(a) < key(b) : key(a) > key(b);
       });
     };
-    const cv::Point2d ordered[4] = {by(sum, false), by(diff, false), by(sum, true),
-                                    by(diff, true)};
+    const cv::Point2d ordered[4] = {by(sum, false), by(diff, false), by(sum, true), by(diff, true)};
     for (int k = 0; k < 4; ++k) quad.Corners[size_t(k)] = {ordered[k].x, ordered[k].y};
     return true;
   }
@@ -107,9 +106,12 @@ bool ClassicFind(const TFastDIB& picture, TPageQuad& quad) {
 struct TTally {
   int Within1 = 0, Over2 = 0, Missed = 0;
   void Add(bool found, double error) {
-    if (!found) ++Missed;
-    else if (error <= 1) ++Within1;
-    else if (error > 2) ++Over2;
+    if (!found)
+      ++Missed;
+    else if (error <= 1)
+      ++Within1;
+    else if (error > 2)
+      ++Over2;
   }
 };
 
@@ -166,7 +168,8 @@ QString PhotoFolder() {
 
 void RegisterCameraPhotos() {
   const QStringList files =
-      QDir(PhotoFolder()).entryList({QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")}, QDir::Files);
+      QDir(PhotoFolder())
+          .entryList({QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")}, QDir::Files);
   for (const QString& file : files) {
     std::shared_ptr<TFastDIB> working;
     try {

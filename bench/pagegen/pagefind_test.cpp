@@ -116,7 +116,8 @@ TEST(PageFind, NoPageIsNotFound) {
 TEST(PageFind, EmptyPictureHasNoPage) {
   const TFastDIB empty;
   EXPECT_EQ(FindPage(empty).Outcome, TPageFindOutcome::NoPage);
-  EXPECT_EQ(PageFindOutcomeText(TPageFindOutcome::Unsure), QStringLiteral("not sure where the page is"));
+  EXPECT_EQ(PageFindOutcomeText(TPageFindOutcome::Unsure),
+            QStringLiteral("not sure where the page is"));
 }
 
 }  // namespace

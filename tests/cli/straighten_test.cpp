@@ -5,9 +5,9 @@
 #include <QFile>
 #include <QJsonArray>
 
+#include "../pages/SyntheticPage.h"
 #include "CliTestSupport.h"
 #include "JpegFixture.h"
-#include "../pages/SyntheticPage.h"
 
 namespace {
 
@@ -47,10 +47,10 @@ TEST_F(CliStraighten, CornersGivenBySetAreShownAndSwitchedOff) {
   EXPECT_TRUE(before["corners"].isNull());
   EXPECT_FALSE(before["straighten"].toBool());
 
-  ASSERT_EQ(Cli({"set", "d.TavDoc", "--photos", "2", "--straighten",
-                 "10.5,20,290,15,280,390.25,12,380"})
-                .Code,
-            0);
+  ASSERT_EQ(
+      Cli({"set", "d.TavDoc", "--photos", "2", "--straighten", "10.5,20,290,15,280,390.25,12,380"})
+          .Code,
+      0);
   QJsonObject photo = PhotoInfo("d.TavDoc", 2);
   TPageQuad q;
   q.Corners = {{{10.5, 20}, {290, 15}, {280, 390.25}, {12, 380}}};
@@ -97,8 +97,7 @@ TEST_F(CliStraighten, BadCornersAreRefusedWithTheReasonAndChangeNothing) {
        "are not in the order top-left, top-right, bottom-right, bottom-left"},
       {{"set", "d.TavDoc", "--photos", "2", "--straighten", "0,0,900,0,900,400,0,400"},
        "photo 2 (300 x 400 pixels): A corner of the page lies too far outside the picture"},
-      {{"set", "d.TavDoc", "--straighten", "0,0,300,0,300,400,300,400"},
-       "less than a pixel apart"},
+      {{"set", "d.TavDoc", "--straighten", "0,0,300,0,300,400,300,400"}, "less than a pixel apart"},
       {{"new", "e.TavDoc", "x.jpg", "--straighten", "0,0,300,0,300,400,0,400"},
        "only be straightened by the page found in them (auto)"},
       {{"add", "d.TavDoc", "x.jpg", "--straighten", "off"}, "(auto)"},

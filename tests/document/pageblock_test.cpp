@@ -11,13 +11,13 @@
 #include <QFile>
 #include <QtEndian>
 
+#include "../pages/SyntheticPage.h"
 #include "CropRules.h"
 #include "Document.h"
 #include "JpegFixture.h"
 #include "PhotoDocument.h"
 #include "ScriptedWait.h"
 #include "TestFiles.h"
-#include "../pages/SyntheticPage.h"
 
 namespace {
 
@@ -100,8 +100,9 @@ TEST_F(PageBlock, WrittenOnlyWhenAPhotoIsStraightened) {
   expected.Header(4, 4, 0, 3);
   for (int i = 0; i < 3; ++i) {
     const TShporaData& p = Params[i];
-    expected.Parameters({p.Rotation, p.ImageType, p.Brightness, p.Contrast, p.CropLeft,
-                         p.CropRight, p.CropTop, p.CropBottom})
+    expected
+        .Parameters({p.Rotation, p.ImageType, p.Brightness, p.Contrast, p.CropLeft, p.CropRight,
+                     p.CropTop, p.CropBottom})
         .Title(QStringLiteral("p%1").arg(i))
         .Jpeg(ReadAll(Work[i]));
   }
@@ -115,8 +116,9 @@ TEST_F(PageBlock, WrittenOnlyWhenAPhotoIsStraightened) {
   again.Header(4, 4, 0, 3);
   for (int i = 0; i < 3; ++i) {
     const TShporaData& p = Params[i];
-    again.Parameters({p.Rotation, p.ImageType, p.Brightness, p.Contrast, p.CropLeft, p.CropRight,
-                      p.CropTop, p.CropBottom})
+    again
+        .Parameters({p.Rotation, p.ImageType, p.Brightness, p.Contrast, p.CropLeft, p.CropRight,
+                     p.CropTop, p.CropBottom})
         .Title(QStringLiteral("p%1").arg(i))
         .Jpeg(ReadAll(Work[i]));
   }
@@ -222,7 +224,8 @@ TEST_F(PageBlock, ADamagedBlockLosesNoPhoto) {
       {"NegativeCount", Block(kPageBlockTag, 1, TDocBytes().Int(-1).Bytes + good.mid(4))},
       {"HugeCount", Block(kPageBlockTag, 1, TDocBytes().Int(0x7FFFFFFF).Bytes + good.mid(4))},
       {"EmptyPayload", Block(kPageBlockTag, 1, QByteArray())},
-      {"IndexPastThePhotos", Block(kPageBlockTag, 1, TDocBytes().Int(1).Bytes + Entry(3, 1, Quad(1)))},
+      {"IndexPastThePhotos",
+       Block(kPageBlockTag, 1, TDocBytes().Int(1).Bytes + Entry(3, 1, Quad(1)))},
       {"NegativeIndex", Block(kPageBlockTag, 1, TDocBytes().Int(1).Bytes + Entry(-1, 1, Quad(1)))},
       {"NotANumber", Block(kPageBlockTag, 1, nan)},
       {"Infinite", Block(kPageBlockTag, 1, infinite)},

@@ -31,12 +31,14 @@ std::unique_ptr<TFastDIB> DrawnPage(int w, int h, const TPageQuad& q, int desk) 
     for (int x = 0; x < w; ++x) {
       const double px = x + 0.5, py = y + 0.5;
       double d = 1e9;
-      for (int k = 0; k < 4; ++k) d = std::min(d, Inside(c[size_t(k)], c[size_t((k + 1) % 4)], px, py));
+      for (int k = 0; k < 4; ++k)
+        d = std::min(d, Inside(c[size_t(k)], c[size_t((k + 1) % 4)], px, py));
       const double cover = std::clamp(d + 0.5, 0.0, 1.0);
       double level = desk + cover * (240 - desk);
       const double fromTop = Inside(c[0], c[1], px, py), fromBottom = Inside(c[2], c[3], px, py);
       const bool rule = (std::abs(fromTop - 30) < 1.5 || std::abs(fromBottom - 30) < 1.5 ||
-                         (fromTop > 60 && std::fmod(fromTop, 24) < 6)) && d > 25;
+                         (fromTop > 60 && std::fmod(fromTop, 24) < 6)) &&
+                        d > 25;
       if (rule) level = 60;
       const auto v = uint8_t(std::clamp(level + noise(random), 0.0, 255.0));
       row[x] = {v, v, v};

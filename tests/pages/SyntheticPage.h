@@ -38,7 +38,7 @@ inline std::array<double, 2> Apply(const Matrix& m, double x, double y) {
 }
 
 struct TPagePhoto {
-  int PhotoW = 900, PhotoH = 1200;  // the photo
+  int PhotoW = 900, PhotoH = 1200;   // the photo
   double PageW = 700, PageH = 1000;  // the page, in its own units
   double Pitch = 20, Yaw = 10;       // degrees
   double Focal = 0.8;                // of the photo's longer side

@@ -19,10 +19,9 @@ class Straighten : public WorkFolderTest {
   std::unique_ptr<TShpora> Imported(const synthpage::TPagePhoto& shot) {
     const synthpage::Matrix back = synthpage::Inverse(shot.Map());
     const QString path = PathOf(QStringLiteral("page.jpg"));
-    EXPECT_TRUE(WriteBytes(path, EncodeJpegWithLibjpeg(shot.PhotoW, shot.PhotoH,
-                                                       [&](int x, int y) {
-                                                         return shot.PhotoColour(x, y, back);
-                                                       })));
+    EXPECT_TRUE(WriteBytes(path, EncodeJpegWithLibjpeg(shot.PhotoW, shot.PhotoH, [&](int x, int y) {
+                             return shot.PhotoColour(x, y, back);
+                           })));
     auto record = TShpora::CreateFromPhoto(path, Folder());
     record->ImageType = 0;  // colour, neutral tables: the page's own colours come through
     record->Brightness = 0;
@@ -148,14 +147,14 @@ TEST_F(Straighten, TheImportHookStraightensBeforeThePreviewIsMade) {
   int seenW = 0, seenH = 0;
   TPageQuad corners = shot.Corners();
   for (TPagePoint& p : corners.Corners) p = {p.X / 2, p.Y / 2};
-  auto record = TShpora::CreateFromPhoto(path, Folder(), [&](const TFastDIB& picture,
-                                                             TShporaData& data) {
-    seenW = picture.Width();
-    seenH = picture.AbsHeight;
-    data.Page.HasCorners = true;
-    data.Page.Corners = corners;
-    data.Page.Straighten = true;
-  });
+  auto record =
+      TShpora::CreateFromPhoto(path, Folder(), [&](const TFastDIB& picture, TShporaData& data) {
+        seenW = picture.Width();
+        seenH = picture.AbsHeight;
+        data.Page.HasCorners = true;
+        data.Page.Corners = corners;
+        data.Page.Straighten = true;
+      });
   EXPECT_EQ(seenW, 900);
   EXPECT_EQ(seenH, 1200);
   const std::unique_ptr<TFastDIB> imported = CopyOf(*record->Preview);
@@ -165,7 +164,8 @@ TEST_F(Straighten, TheImportHookStraightensBeforeThePreviewIsMade) {
   double difference = 0;
   for (int y = 0; y < kFrameHeight; ++y)
     for (int x = 0; x < kFrameWidth; ++x)
-      difference += std::abs(Luma(PixelAt(*imported, x, y)) - Luma(PixelAt(*record->Preview, x, y)));
+      difference +=
+          std::abs(Luma(PixelAt(*imported, x, y)) - Luma(PixelAt(*record->Preview, x, y)));
   EXPECT_LT(difference / (kFrameWidth * kFrameHeight), 3);
 }
 
