@@ -119,11 +119,15 @@ void TFormMain::OpenDocument(const QString& path) {
     Document.ReloadRow(row);
   };
   // Not a document, or a version we do not know: ignored without a message.
-  RunFinally([&] { Document.Open(path, Wait(), hooks, TPhotoDocument::TLockUse::IfFree); },
+  TPhotoDocument::TOpenResult result;
+  RunFinally([&] { result = Document.Open(path, Wait(), hooks, TPhotoDocument::TLockUse::IfFree); },
              [&] {
                busy.reset();
                if (suspended) fileView->setUpdatesEnabled(true);
                SelectPhoto(nullptr);
                OnPageCountChange();
              });
+  // Every photo is there; what could not be used after them (page corners) is said once the
+  // window is usable again.
+  if (!result.Warning.isEmpty()) ShowMessage(result.Warning);
 }

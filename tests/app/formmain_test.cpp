@@ -395,3 +395,21 @@ TEST_F(MainWindow, TheErrorHandlerShowsTheMessageAndTheWindowStaysUsable) {
 }
 
 }  // namespace
+
+TEST_F(MainWindow, APageBlockThatCannotBeUsedIsSaidOnceThePhotosAreOpen) {
+  FormWithRows({QStringLiteral("A"), QStringLiteral("B")});
+  const QString doc = Env.Path(QStringLiteral("docs/pages.TavDoc"));
+  Form->WriteDocument(doc);
+  // A page block that claims more entries than its payload holds.
+  QByteArray block("PAGE", 4);
+  for (const int32_t v : {1, 4, 1000}) block.append(reinterpret_cast<const char*>(&v), 4);
+  WriteAll(doc, ReadAll(doc) + block);
+
+  Prompts.Messages.clear();
+  Form->RunHandler([&] { Form->OpenDocument(doc); });
+  EXPECT_EQ(Form->PhotoCount(), 4);  // appended to the two rows there
+  EXPECT_TRUE(Form->isEnabled());
+  ASSERT_EQ(Prompts.Messages.size(), 1u);
+  EXPECT_FALSE(Prompts.Messages[0].Text.isEmpty());
+  EXPECT_TRUE(Prompts.Errors().isEmpty());
+}
